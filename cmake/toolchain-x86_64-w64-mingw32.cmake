@@ -1,0 +1,5 @@
+# 64-bit Windows build: the same sources as the shipping build, run under wine64 for tests.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR AMD64)
+set(ORVIA_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
