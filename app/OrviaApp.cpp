@@ -1,0 +1,54 @@
+#include "app/OrviaApp.h"
+
+#include <new>
+
+#include "ui/OrviaDlg.h"
+
+COrviaApp theApp;
+
+COrviaApp::COrviaApp()
+{
+    m_dwRestartManagerSupportFlags = AFX_RESTART_MANAGER_SUPPORT_RESTART;
+}
+
+COrviaApp::~COrviaApp() = default;
+
+bool COrviaApp::DispatchMessageMap(CCmdTarget* target, UINT message, WPARAM wParam, LPARAM lParam,
+                                   LRESULT* result)
+{
+    static constexpr afx::MessageEntry<COrviaApp> entries[] = {
+        // message    code  id       handler
+        {WM_COMMAND,  0,    ID_HELP, static_cast<void (COrviaApp::*)()>(&CWinApp::OnHelp)},
+    };
+    return afx::Dispatch(static_cast<COrviaApp*>(target), entries, message, wParam, lParam, result);
+}
+
+const AFX_MSGMAP COrviaApp::messageMap{&CWinApp::messageMap, &COrviaApp::DispatchMessageMap};
+
+BOOL COrviaApp::InitInstance()
+{
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_WIN95_CLASSES;
+    ::InitCommonControlsEx(&controls);
+
+    CWinApp::InitInstance();
+
+    AfxEnableControlContainer();
+
+    // Nothing here needs the shell manager; it only has to exist while the dialog runs.
+    CShellManager* shellManager = new (std::nothrow) CShellManager;
+
+    SetRegistryKey(L"应用程序向导生成的本地应用程序");
+
+    {
+        COrviaDlg dialog;
+        m_pMainWnd = &dialog;
+        dialog.DoModal();
+
+        delete shellManager;
+    }
+
+    // No message loop: the process ends once the dialog has.
+    return FALSE;
+}

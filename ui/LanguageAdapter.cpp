@@ -1,0 +1,37 @@
+#include "ui/LanguageAdapter.h"
+
+namespace orvia {
+
+namespace {
+
+// The Win32 calls take NUL-terminated wide strings; the table's texts are counted views.
+std::wstring Terminated(std::u16string_view text)
+{
+    return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
+}
+
+}  // namespace
+
+std::u16string ComboTextAccess::GetWindowText() const
+{
+    const int length = ::GetWindowTextLengthW(m_hWnd);
+    if (length <= 0) {
+        return {};
+    }
+    std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
+    const int copied = ::GetWindowTextW(m_hWnd, reinterpret_cast<wchar_t*>(text.data()), length + 1);
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
+}
+
+void DialogTextAccess::SetDlgItemText(int id, std::u16string_view text) const
+{
+    ::SetDlgItemTextW(m_hWnd, id, Terminated(text).c_str());
+}
+
+void DialogTextAccess::SetWindowText(std::u16string_view text) const
+{
+    ::SetWindowTextW(m_hWnd, Terminated(text).c_str());
+}
+
+}  // namespace orvia

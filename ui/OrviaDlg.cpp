@@ -1,0 +1,226 @@
+#include "ui/OrviaDlg.h"
+
+#include <shellapi.h>
+
+#include <string>
+#include <string_view>
+
+#include "launch/LaunchRequest.h"
+#include "ui/AboutDlg.h"
+#include "ui/LanguageAdapter.h"
+
+namespace {
+
+// GetModuleFileNameW never writes more than this many code units.
+constexpr DWORD kLongestModulePath = 32768;
+
+// The full path of the program's executable. The buffer starts with room for MAX_PATH + 1
+// characters and grows while the system fills it completely, so the path is never cut short.
+std::u16string ExecutablePath()
+{
+    std::u16string buffer;
+    DWORD size = MAX_PATH + 1;
+    for (;;) {
+        buffer.assign(size + 1, u'\0');  // the terminator past the end is in place before the call
+        const DWORD copied =
+            ::GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(buffer.data()), size);
+        if (copied < size || size >= kLongestModulePath) {
+            break;
+        }
+        size = (size * 2 < kLongestModulePath) ? size * 2 : kLongestModulePath;
+    }
+    buffer.resize(std::char_traits<char16_t>::length(buffer.c_str()));
+    return buffer;
+}
+
+const wchar_t* Wide(const std::u16string& text)
+{
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+}  // namespace
+
+POINT MinimizedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight)
+{
+    return POINT{(clientWidth - iconWidth + 1) / 2, (clientHeight - iconHeight + 1) / 2};
+}
+
+COrviaDlg::COrviaDlg(CWnd* pParent) : CDialogEx(IDD_SETUP_DIALOG, pParent)
+{
+    m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_SETUP));
+    m_hStaticIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_SETUP));
+}
+
+COrviaDlg::~COrviaDlg() = default;
+
+bool COrviaDlg::DispatchMessageMap(CCmdTarget* target, UINT message, WPARAM wParam,
+                                   LPARAM lParam, LRESULT* result)
+{
+    static constexpr afx::MessageEntry<COrviaDlg> entries[] = {
+        // message          code         id                   handler
+        {WM_SYSCOMMAND,     0,           0,                   &COrviaDlg::OnSysCommand},
+        {WM_PAINT,          0,           0,                   &COrviaDlg::OnPaint},
+        {WM_QUERYDRAGICON,  0,           0,                   &COrviaDlg::OnQueryDragIcon},
+        {WM_COMMAND,        BN_CLICKED,  IDC_INSTALL_BUTTON,  &COrviaDlg::OnBnClickedInstall},
+        {WM_COMMAND,        BN_CLICKED,  IDC_CANCEL_BUTTON,   &COrviaDlg::OnBnClickedCancelButton},
+        {WM_COMMAND,        STN_CLICKED, IDC_SETUP_ICON,      &COrviaDlg::OnStnClickedSetupIcon},
+    };
+    return afx::Dispatch(static_cast<COrviaDlg*>(target), entries, message, wParam, lParam, result);
+}
+
+const AFX_MSGMAP COrviaDlg::messageMap{&CDialogEx::messageMap, &COrviaDlg::DispatchMessageMap};
+
+void COrviaDlg::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Control(pDX, IDC_INSTALL_BUTTON, m_btnInstall);
+    DDX_Control(pDX, IDC_SETUP_ICON, m_stcIcon);
+}
+
+BOOL COrviaDlg::OnInitDialog()
+{
+    CDialogEx::OnInitDialog();
+
+    AddAboutEntryToSystemMenu();
+
+    m_stcIcon.SendMessage(STM_SETICON, reinterpret_cast<WPARAM>(m_hStaticIcon), 0);
+
+    // The list sorts the names itself.
+    for (const LanguageEntry& language : LanguageTable) {
+        if (CWnd* list = GetDlgItem(IDC_LANGUAGE_COMBO)) {
+            const CString name(language.displayName);
+            list->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.GetString()));
+        }
+    }
+
+    orvia::DialogTextAccess texts(m_hWnd);
+    ApplyLanguageToDialog(texts, FindLanguageForUiLanguage(::GetUserDefaultUILanguage()));
+
+    // The dialog manager focuses the language list; the first paint moves the focus on.
+    return TRUE;
+}
+
+void COrviaDlg::AddAboutEntryToSystemMenu()
+{
+    CMenu systemMenu = GetSystemMenu(FALSE);
+    if (systemMenu.m_hMenu == nullptr) {
+        return;
+    }
+    CString text;
+    text.LoadString(IDS_ABOUT_MENU);
+    if (!text.IsEmpty()) {
+        systemMenu.AppendMenu(MF_SEPARATOR);
+        systemMenu.AppendMenu(MF_STRING, IDM_ABOUT, text);
+    }
+}
+
+void COrviaDlg::OnSysCommand(UINT nID, LPARAM lParam)
+{
+    if ((nID & 0xFFF0) == IDM_ABOUT) {
+        CAboutDlg about;
+        about.DoModal();
+    } else {
+        CDialogEx::OnSysCommand(nID, lParam);
+    }
+}
+
+void COrviaDlg::OnPaint()
+{
+    if (IsIconic()) {
+        CPaintDC dc(this);
+        SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+        const int iconWidth = ::GetSystemMetrics(SM_CXICON);
+        const int iconHeight = ::GetSystemMetrics(SM_CYICON);
+        RECT client{};
+        GetClientRect(&client);
+        const POINT origin = MinimizedIconOrigin(client.right - client.left,
+                                                 client.bottom - client.top, iconWidth, iconHeight);
+        dc.DrawIcon(origin.x, origin.y, m_hIcon);
+    } else {
+        CDialogEx::OnPaint();
+    }
+    FocusInstallButton();
+}
+
+// Every paint leaves the install button focused, so Enter alone confirms the language, and
+// ends any mouse capture held in this thread.
+void COrviaDlg::FocusInstallButton()
+{
+    if (CWnd* install = GetDlgItem(IDC_INSTALL_BUTTON)) {
+        install->SetFocus();
+    }
+    ::SetCapture(m_hWnd);
+    ::ReleaseCapture();
+}
+
+HCURSOR COrviaDlg::OnQueryDragIcon()
+{
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+void COrviaDlg::OnBnClickedInstall()
+{
+    const std::u16string modulePath = ExecutablePath();
+
+    CString selected;
+    if (CWnd* list = GetDlgItem(IDC_LANGUAGE_COMBO)) {
+        list->GetWindowText(selected);
+    }
+
+    if (const auto request = BuildLaunchRequest(selected.View(), modulePath)) {
+        const std::u16string verb(request->verb);
+        const std::u16string file(request->file);
+        ::ShellExecuteW(nullptr, Wide(verb), Wide(file), Wide(request->parameters),
+                        request->directory ? Wide(*request->directory) : nullptr,
+                        request->showCommand);
+    }
+
+    CDialog::OnCancel();
+}
+
+void COrviaDlg::OnBnClickedCancelButton()
+{
+    CDialog::OnCancel();
+}
+
+void COrviaDlg::OnStnClickedSetupIcon() {}
+
+// Hover focus. While the pointer is over the background the dialog holds the mouse capture, so
+// it also sees the move that carries the pointer onto a control, and hands that control the
+// focus; moves that leave the client area end the capture.
+LRESULT COrviaDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_MOUSEMOVE) {
+        ::SetCapture(m_hWnd);
+        POINT cursor{0, 0};
+        ::GetCursorPos(&cursor);
+        RECT client{};
+        GetClientRect(&client);
+        ClientToScreen(&client);
+        if (::PtInRect(&client, cursor)) {
+            CWnd* under = CWnd::FromHandle(::WindowFromPoint(cursor));
+            if (under == nullptr || under->GetSafeHwnd() != m_hWnd) {
+                if (under != nullptr) {
+                    under->SetFocus();
+                }
+                ::ReleaseCapture();
+            }
+        } else {
+            ::ReleaseCapture();
+        }
+    }
+    return CDialogEx::WindowProc(message, wParam, lParam);
+}
+
+// Enter sends the focused control's click, whatever modifiers are held; the key itself goes no
+// further, so it never reaches the dialog manager's default-button handling.
+BOOL COrviaDlg::PreTranslateMessage(MSG* pMsg)
+{
+    if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_RETURN) {
+        if (CWnd* focus = CWnd::GetFocus()) {
+            ::SendMessageW(m_hWnd, WM_COMMAND, static_cast<WPARAM>(focus->GetDlgCtrlID()),
+                           reinterpret_cast<LPARAM>(focus->GetSafeHwnd()));
+            return TRUE;
+        }
+    }
+    return CDialogEx::PreTranslateMessage(pMsg);
+}
