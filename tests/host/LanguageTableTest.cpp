@@ -254,3 +254,19 @@ TEST(FindLanguageForUiLanguage, SelectedRowsCarryTheirOwnTexts)
 }
 
 }  // namespace
+
+#ifdef _WIN32
+// The dialog hands these texts to the wide Win32 calls by reinterpreting char16_t as wchar_t.
+TEST(LanguageTable, TextsReadAsWideCharactersUnchanged)
+{
+    static_assert(sizeof(wchar_t) == sizeof(char16_t));
+    const std::wstring_view kWide[] = {L"English", L"\u4E2D\u6587(\u7B80\u4F53\uFF09",
+                                       L"\u041E\u041A", L"ops\u00E6tning"};
+    const std::u16string_view texts[] = {LanguageTable[0].displayName, LanguageTable[11].displayName,
+                                         LanguageTable[8].okText, LanguageTable[13].caption};
+    for (std::size_t i = 0; i < std::size(texts); ++i) {
+        const std::wstring_view wide(reinterpret_cast<const wchar_t*>(texts[i].data()), texts[i].size());
+        EXPECT_EQ(wide, kWide[i]) << Describe(texts[i]);
+    }
+}
+#endif
