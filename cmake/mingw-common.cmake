@@ -8,3 +8,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Test executables run under Wine through this wrapper (CTest prepends it to every test command).
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-exec)
+# Every Windows program we build is linked statically: no libstdc++, libgcc or winpthread DLL
+# has to be found beside it, on Windows or under Wine.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
