@@ -105,7 +105,9 @@ public:
     // The help context of this window for CWinApp::OnHelp (0: none).
     virtual DWORD GetHelpId() const { return 0; }
 
-    // The modal loop: runs until EndModalLoop; returns the modal result.
+    // The modal loop: runs while ContinueModal (DoModal arms it before creating the window, so
+    // that even OnInitDialog may end the dialog) and returns the modal result. It stops as soon
+    // as EndModalLoop was called, without reading another message.
     int RunModalLoop();
     void EndModalLoop(int result);
     bool ContinueModal() const { return (m_flags & kContinueModal) != 0; }
@@ -197,7 +199,13 @@ protected:
 private:
     void OnOKCommand() { OnOK(); }
     void OnCancelCommand() { OnCancel(); }
+    DWORD m_templateStyle = 0;  // DS_* flags of the template DoModal loaded
+
     friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
+
+public:
+    // F1 pressed without Shift, Ctrl or Alt (the key state of the message being handled).
+    static bool IsHelpKey(const MSG* msg);
 };
 
 // The dialog base the program's dialogs derive from; it adds nothing the program uses.
@@ -242,8 +250,8 @@ public:
     HINSTANCE m_hLangResourceDLL = nullptr;
 
 protected:
-    // Called by AfxWinMain before InitInstance: handles, command line, names and paths.
-    friend int AfxWinMain(HINSTANCE, HINSTANCE, LPWSTR, int);
+    // Called by AfxWinInit before InitInstance: handles, command line, names and paths.
+    friend BOOL AfxWinInit(HINSTANCE, HINSTANCE, LPWSTR, int);
     void SetCurrentHandles(HINSTANCE instance, LPWSTR cmdLine, int cmdShow);
     void LoadLanguageResourceLibrary();
     void RegisterWithRestartManager();
@@ -261,10 +269,13 @@ HINSTANCE AfxFindStringResourceHandle(UINT id);
 void AfxEnableControlContainer();
 // Shows framework string `id` in a message box titled with the application's name.
 int AfxMessageBox(UINT id, UINT type = MB_OK | MB_ICONEXCLAMATION);
-// The framework's entry point: error mode, handles, InitInstance, the message loop or
-// ExitInstance, and the exit code.
+// Hands the instance, arguments and show command to the application object, which derives its
+// name and help file path from the executable; FALSE when there is no application object.
+BOOL AfxWinInit(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdLine, int cmdShow);
+// The framework's entry point: error mode, AfxWinInit, InitInstance, a message loop only when
+// InitInstance returns TRUE, then ExitInstance, whose result is the exit code.
 int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdLine, int cmdShow);
-// The last message the modal loop retrieved.
+// The last message a message loop retrieved (its wParam is the exit code).
 const MSG* AfxGetCurrentMessage();
 
 // The shell manager the application creates for the dialog's lifetime; nothing uses it.

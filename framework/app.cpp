@@ -1,0 +1,243 @@
+// The application object, the resource module, the entry point and the framework's services.
+#include <objbase.h>
+
+#include "framework/afxstate.h"
+#include "framework/afxwin.h"
+
+namespace {
+
+// Windows Vista and later; looked up at run time so that the program still starts on XP.
+using GetThreadPreferredUILanguagesFn = BOOL(WINAPI*)(DWORD, PULONG, PWSTR, PULONG);
+using RegisterApplicationRestartFn = HRESULT(WINAPI*)(PCWSTR, DWORD);
+constexpr DWORD kMuiLanguageId = 0x4;           // MUI_LANGUAGE_ID: hexadecimal LANGIDs
+constexpr DWORD kMuiMergeFallbacks = 0x10 | 0x20;  // MUI_MERGE_SYSTEM_FALLBACK | MUI_MERGE_USER_FALLBACK
+
+template <class Fn>
+Fn Kernel32Function(const char* name) {
+    FARPROC proc = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(proc));
+}
+
+// The executable's full path; its length, or 0.
+int ModulePath(HINSTANCE instance, wchar_t (&path)[MAX_PATH]) {
+    const DWORD length = GetModuleFileNameW(instance, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        path[0] = L'\0';
+        return 0;
+    }
+    return static_cast<int>(length);
+}
+
+// Where the extension of the file name in `path` starts (its '.'), or `length` when it has none.
+int ExtensionStart(const wchar_t* path, int length) {
+    for (int i = length - 1; i >= 0 && path[i] != L'\\' && path[i] != L'/'; --i) {
+        if (path[i] == L'.') return i;
+    }
+    return length;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Handles.
+
+CWinApp* AfxGetApp() { return AfxState().app; }
+
+HINSTANCE AfxGetInstanceHandle() {
+    AfxThreadState& state = AfxState();
+    return state.instance ? state.instance : GetModuleHandleW(nullptr);
+}
+
+HINSTANCE AfxGetResourceHandle() {
+    AfxThreadState& state = AfxState();
+    return state.resource ? state.resource : AfxGetInstanceHandle();
+}
+
+void AfxSetResourceHandle(HINSTANCE instance) { AfxState().resource = instance; }
+
+HINSTANCE AfxFindResourceHandle(LPCWSTR name, LPCWSTR type) {
+    HINSTANCE resource = AfxGetResourceHandle();
+    if (FindResourceW(resource, name, type)) return resource;
+    return AfxGetInstanceHandle();
+}
+
+HINSTANCE AfxFindStringResourceHandle(UINT id) {
+    const LPCWSTR block = MAKEINTRESOURCEW(id / 16 + 1);
+    HINSTANCE resource = AfxGetResourceHandle();
+    if (FindResourceW(resource, block, RT_STRING)) return resource;
+    HINSTANCE instance = AfxGetInstanceHandle();
+    if (instance != resource && FindResourceW(instance, block, RT_STRING)) return instance;
+    return nullptr;
+}
+
+const MSG* AfxGetCurrentMessage() { return &AfxState().lastMsg; }
+
+void AfxEnableControlContainer() { AfxState().controlContainer = true; }
+
+int AfxMessageBox(UINT id, UINT type) {
+    CString text;
+    text.LoadString(id);
+    CWinApp* app = AfxGetApp();
+    HWND owner = app && app->m_pMainWnd ? app->m_pMainWnd->m_hWnd : nullptr;
+    return MessageBoxW(owner, text, app ? app->m_strAppName.GetString() : nullptr, type);
+}
+
+CShellManager::CShellManager() = default;
+CShellManager::~CShellManager() = default;
+
+// ---------------------------------------------------------------------------------------------
+// The application object.
+
+CWinApp::CWinApp(LPCWSTR appName) : m_strAppName(appName) { AfxState().app = this; }
+
+CWinApp::~CWinApp() {
+    AfxThreadState& state = AfxState();
+    if (state.app == this) state.app = nullptr;
+}
+
+void CWinApp::SetCurrentHandles(HINSTANCE instance, LPWSTR cmdLine, int cmdShow) {
+    m_hInstance = instance;
+    m_lpCmdLine = cmdLine;
+    m_nCmdShow = cmdShow;
+    AfxThreadState& state = AfxState();
+    state.instance = instance;
+    if (!state.resource) state.resource = instance;
+
+    wchar_t path[MAX_PATH];
+    const int length = ModulePath(instance, path);
+    const int extension = ExtensionStart(path, length);
+    if (m_strAppName.IsEmpty()) {
+        int start = extension;
+        while (start > 0 && path[start - 1] != L'\\' && path[start - 1] != L'/') --start;
+        m_strAppName = CString(path + start, extension - start);
+    }
+    m_strHelpFilePath = CString(path, extension);
+    m_strHelpFilePath += L".HLP";
+}
+
+void CWinApp::SetRegistryKey(LPCWSTR registryKey) {
+    m_strRegistryKey = registryKey;
+    m_strProfileName = m_strAppName;
+}
+
+BOOL CWinApp::InitInstance() {
+    LoadLanguageResourceLibrary();
+    RegisterWithRestartManager();
+    return TRUE;
+}
+
+int CWinApp::ExitInstance() {
+    if (m_hLangResourceDLL) {
+        if (AfxState().resource == m_hLangResourceDLL) AfxSetResourceHandle(m_hInstance);
+        FreeLibrary(m_hLangResourceDLL);
+        m_hLangResourceDLL = nullptr;
+    }
+    return static_cast<int>(AfxGetCurrentMessage()->wParam);
+}
+
+// Looks beside the executable for <path without extension><language abbreviation>.dll, for the
+// thread's preferred UI languages, the user's and the system's default UI language (each in
+// full, then by its primary language alone), and last for the abbreviation "LOC". The first
+// that loads supplies the resources.
+void CWinApp::LoadLanguageResourceLibrary() {
+    wchar_t base[MAX_PATH];
+    const int length = ModulePath(m_hInstance, base);
+    if (length == 0) return;
+    base[ExtensionStart(base, length)] = L'\0';
+
+    LANGID languages[20 + 4];
+    int count = 0;
+    if (auto preferred = Kernel32Function<GetThreadPreferredUILanguagesFn>("GetThreadPreferredUILanguages")) {
+        wchar_t buffer[64 * 5 + 1];  // "xxxx\0" per language, then the final NUL
+        ULONG number = 0;
+        ULONG size = ARRAYSIZE(buffer);
+        if (preferred(kMuiLanguageId | kMuiMergeFallbacks, &number, buffer, &size)) {
+            for (const wchar_t* p = buffer; *p && count < 20; p += lstrlenW(p) + 1) {
+                LANGID id = 0;
+                for (const wchar_t* digit = p; *digit; ++digit) {
+                    const wchar_t c = *digit;
+                    const int value = c >= L'0' && c <= L'9'   ? c - L'0'
+                                      : c >= L'A' && c <= L'F' ? c - L'A' + 10
+                                      : c >= L'a' && c <= L'f' ? c - L'a' + 10
+                                                               : 0;
+                    id = static_cast<LANGID>(id * 16 + value);
+                }
+                languages[count++] = id;
+            }
+        }
+    }
+    for (LANGID id : {GetUserDefaultUILanguage(), GetSystemDefaultUILanguage()}) {
+        languages[count++] = id;
+        languages[count++] = MAKELANGID(PRIMARYLANGID(id), SUBLANG_NEUTRAL);
+    }
+
+    wchar_t name[MAX_PATH + 8];
+    for (int i = 0; i <= count; ++i) {
+        wchar_t abbreviation[8] = L"LOC";  // after the languages
+        if (i < count && !GetLocaleInfoW(MAKELCID(languages[i], SORT_DEFAULT), LOCALE_SABBREVLANGNAME,
+                                         abbreviation, ARRAYSIZE(abbreviation))) {
+            continue;
+        }
+        wsprintfW(name, L"%s%s.dll", base, abbreviation);
+        if (HINSTANCE library = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
+            m_hLangResourceDLL = library;
+            AfxSetResourceHandle(library);
+            return;
+        }
+    }
+}
+
+// Registers the process for restart by the Restart Manager: the program's arguments, then
+// " /RestartByRestartManager:" and a new GUID.
+void CWinApp::RegisterWithRestartManager() {
+    if (!(m_dwRestartManagerSupportFlags & AFX_RESTART_MANAGER_SUPPORT_RESTART)) return;
+    auto registerRestart = Kernel32Function<RegisterApplicationRestartFn>("RegisterApplicationRestart");
+    if (!registerRestart || !Kernel32Function<FARPROC>("RegisterApplicationRecoveryCallback")) return;
+
+    GUID guid{};
+    CoCreateGuid(&guid);
+    wchar_t text[40];
+    wsprintfW(text, L"%08lX-%04X-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X", guid.Data1, guid.Data2,
+              guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4],
+              guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+    m_strRestartCommandLine = m_lpCmdLine;
+    m_strRestartCommandLine += L" /RestartByRestartManager:";
+    m_strRestartCommandLine += text;
+    registerRestart(m_strRestartCommandLine, 0);
+}
+
+void CWinApp::OnHelp() {
+    const DWORD helpId = m_pMainWnd ? m_pMainWnd->GetHelpId() : 0;
+    WinHelp(HID_BASE_RESOURCE + helpId, HELP_CONTEXT);
+}
+
+void CWinApp::WinHelp(DWORD_PTR data, UINT command) {
+    HWND owner = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
+    if (!::WinHelpW(owner, m_strHelpFilePath, command, data))
+        AfxMessageBox(AFX_IDP_FAILED_TO_LAUNCH_HELP);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The entry point.
+
+BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR cmdLine, int cmdShow) {
+    CWinApp* app = AfxGetApp();
+    if (!app) return FALSE;
+    app->SetCurrentHandles(instance, cmdLine, cmdShow);
+    return TRUE;
+}
+
+int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdLine, int cmdShow) {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    CWinApp* app = AfxGetApp();
+    if (!app || !AfxWinInit(instance, previous, cmdLine, cmdShow)) return -1;
+    if (app->InitInstance()) {
+        // An application that keeps running after InitInstance: a plain loop until WM_QUIT.
+        MSG& msg = AfxState().lastMsg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    return app->ExitInstance();
+}
