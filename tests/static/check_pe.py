@@ -1,0 +1,702 @@
+#!/usr/bin/env python3
+"""Static checks of the shipping Setup.exe.
+
+    check_pe.py EXE [--arch x86|x64]
+
+Reads the executable's headers, imports and resources and compares them with what the
+program must carry: a 32-bit GUI program for Windows XP and later with ASLR, DEP and
+terminal-server awareness; the manifest, version block, icon groups, the two dialog
+templates and the About entry's string, each under its language; imports only from
+system DLLs and only of functions that Windows XP SP3 has (xp-imports.txt). Every
+failure is reported on its own line; the exit code is 0 when there is none.
+
+--arch x64 checks the 64-bit test build of the same sources: machine AMD64, an amd64
+manifest, no minimum-version and no Windows XP import checks.
+
+Standard library only; the PE file is parsed here. Where objdump (mingw-w64 binutils)
+and wrestool (icoutils) are installed, their reading of the headers, imports and the
+resource directory is compared with this one, so a misreading here shows up too.
+"""
+
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import xml.etree.ElementTree as ET
+
+# --------------------------------------------------------------------------- PE file
+
+
+class PEError(Exception):
+    pass
+
+
+RT_ICON, RT_DIALOG, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 6, 14, 16, 24
+
+MACHINE_I386, MACHINE_AMD64 = 0x014C, 0x8664
+SUBSYSTEM_WINDOWS_GUI = 2
+DLL_DYNAMIC_BASE, DLL_NX_COMPAT, DLL_TERMINAL_SERVER_AWARE = 0x0040, 0x0100, 0x8000
+
+
+class PE:
+    """The parts of a PE image that the checks look at."""
+
+    def __init__(self, data):
+        self.data = data
+        if data[:2] != b"MZ":
+            raise PEError("no MZ header")
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        if data[pe:pe + 4] != b"PE\0\0":
+            raise PEError("no PE signature")
+        (self.machine, nsections, _, _, _, opt_size,
+         self.characteristics) = struct.unpack_from("<HHIIIHH", data, pe + 4)
+        opt = pe + 24
+        self.magic = struct.unpack_from("<H", data, opt)[0]
+        if self.magic == 0x10B:
+            self.is64 = False
+            dd = opt + 96
+        elif self.magic == 0x20B:
+            self.is64 = True
+            dd = opt + 112
+        else:
+            raise PEError("unknown optional header magic 0x%04X" % self.magic)
+        (self.os_version, self.image_version, self.subsystem_version) = [
+            struct.unpack_from("<HH", data, opt + off) for off in (40, 44, 48)]
+        self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, opt + 68)
+        ndirs = struct.unpack_from("<I", data, dd - 4)[0]
+        self.dirs = [struct.unpack_from("<II", data, dd + 8 * i) for i in range(min(ndirs, 16))]
+        self.sections = []
+        for i in range(nsections):
+            s = opt + opt_size + 40 * i
+            name = data[s:s + 8].rstrip(b"\0").decode("latin-1")
+            vsize, va, rawsize, rawptr = struct.unpack_from("<IIII", data, s + 8)
+            self.sections.append((name, va, max(vsize, rawsize), rawptr, rawsize))
+
+    def offset(self, rva):
+        for _, va, size, rawptr, rawsize in self.sections:
+            if va <= rva < va + size:
+                if rva - va >= rawsize:
+                    raise PEError("RVA 0x%X lies in uninitialised data" % rva)
+                return rawptr + rva - va
+        raise PEError("RVA 0x%X is in no section" % rva)
+
+    def read(self, rva, size):
+        off = self.offset(rva)
+        if off + size > len(self.data):
+            raise PEError("RVA 0x%X + %d runs past the end of the file" % (rva, size))
+        return self.data[off:off + size]
+
+    def cstring(self, rva):
+        off = self.offset(rva)
+        end = self.data.index(b"\0", off)
+        return self.data[off:end].decode("latin-1")
+
+    def directory(self, index):
+        return self.dirs[index] if index < len(self.dirs) else (0, 0)
+
+    def resources(self):
+        """{(type, name, language): bytes}; type and name are ints or strings."""
+        rva, size = self.directory(2)
+        out = {}
+        if not rva:
+            return out
+        base = self.offset(rva)
+        data = self.data
+
+        def entries(off):
+            named, ids = struct.unpack_from("<HH", data, base + off + 12)
+            for i in range(named + ids):
+                name, target = struct.unpack_from("<II", data, base + off + 16 + 8 * i)
+                if name & 0x80000000:
+                    p = base + (name & 0x7FFFFFFF)
+                    n = struct.unpack_from("<H", data, p)[0]
+                    key = data[p + 2:p + 2 + 2 * n].decode("utf-16-le")
+                else:
+                    key = name
+                yield key, target
+
+        for rtype, t in entries(0):
+            if not t & 0x80000000:
+                raise PEError("resource type %r has no name directory" % (rtype,))
+            for rname, n in entries(t & 0x7FFFFFFF):
+                if not n & 0x80000000:
+                    raise PEError("resource %r/%r has no language directory" % (rtype, rname))
+                for lang, leaf in entries(n & 0x7FFFFFFF):
+                    if leaf & 0x80000000:
+                        raise PEError("resource %r/%r/%r is not a leaf" % (rtype, rname, lang))
+                    drva, dsize = struct.unpack_from("<II", data, base + leaf)
+                    out[(rtype, rname, lang)] = self.read(drva, dsize)
+        return out
+
+    def imports(self):
+        """[(dll, [function name, or '#ordinal'])] from the import directory."""
+        rva, _ = self.directory(1)
+        out = []
+        if not rva:
+            return out
+        ptr_size = 8 if self.is64 else 4
+        ordinal_flag = 1 << (ptr_size * 8 - 1)
+        while True:
+            ilt, _, _, name, iat = struct.unpack("<IIIII", self.read(rva, 20))
+            if not (ilt or name or iat):
+                break
+            dll = self.cstring(name)
+            funcs = []
+            t = ilt or iat
+            while True:
+                v = struct.unpack("<Q" if self.is64 else "<I", self.read(t, ptr_size))[0]
+                if not v:
+                    break
+                if v & ordinal_flag:
+                    funcs.append("#%d" % (v & 0xFFFF))
+                else:
+                    funcs.append(self.cstring((v & 0x7FFFFFFF) + 2))
+                t += ptr_size
+            out.append((dll, funcs))
+            rva += 20
+        return out
+
+# --------------------------------------------------------------------------- resource formats
+
+
+def sz_or_ord(data, off):
+    """A dialog template's name field: an ordinal (0xFFFF, n) or a NUL-terminated
+    UTF-16 string. Returns (int or str, next offset)."""
+    first = struct.unpack_from("<H", data, off)[0]
+    if first == 0xFFFF:
+        return struct.unpack_from("<H", data, off + 2)[0], off + 4
+    return utf16z(data, off)
+
+
+def utf16z(data, off):
+    end = off
+    while struct.unpack_from("<H", data, end)[0]:
+        end += 2
+    return data[off:end].decode("utf-16-le", "surrogatepass"), end + 2
+
+
+def align4(off):
+    return (off + 3) & ~3
+
+
+def parse_dialogex(data):
+    """An extended dialog template as a dict; items is a list of dicts."""
+    (ver, sig, help_id, exstyle, style, count,
+     x, y, cx, cy) = struct.unpack_from("<HHIIIHhhhh", data, 0)
+    if (ver, sig) != (1, 0xFFFF):
+        raise PEError("not an extended dialog template (version %d, signature 0x%04X)" % (ver, sig))
+    d = dict(help_id=help_id, exstyle=exstyle, style=style, rect=(x, y, cx, cy))
+    off = 26
+    d["menu"], off = sz_or_ord(data, off)
+    d["class"], off = sz_or_ord(data, off)
+    d["caption"], off = utf16z(data, off)
+    if style & 0x40:  # DS_SETFONT
+        pt, weight, italic, charset = struct.unpack_from("<HHBB", data, off)
+        face, off = utf16z(data, off + 6)
+        d["font"] = (pt, weight, italic, charset, face)
+    else:
+        d["font"] = None
+    items = []
+    for _ in range(count):
+        off = align4(off)
+        (ihelp, iex, istyle, ix, iy, icx, icy, iid) = struct.unpack_from("<IIIhhhhI", data, off)
+        off += 24
+        cls, off = sz_or_ord(data, off)
+        text, off = sz_or_ord(data, off)
+        extra = struct.unpack_from("<H", data, off)[0]
+        off += 2 + extra
+        items.append(dict(help_id=ihelp, exstyle=iex, style=istyle, rect=(ix, iy, icx, icy),
+                          id=iid, class_=cls, text=text, extra=extra))
+    d["items"] = items
+    d["trailing"] = len(data) - off
+    return d
+
+
+def parse_string_block(data):
+    """The 16 strings of a string-table block."""
+    out, off = [], 0
+    for _ in range(16):
+        n = struct.unpack_from("<H", data, off)[0]
+        out.append(data[off + 2:off + 2 + 2 * n].decode("utf-16-le", "surrogatepass"))
+        off += 2 + 2 * n
+    return out
+
+
+def parse_version_node(data, off=0):
+    """One node of a version resource: (key, value, children). A text value is a str
+    without its terminator, a binary one bytes."""
+    length, vlen, vtype = struct.unpack_from("<HHH", data, off)
+    end = off + length
+    key, p = utf16z(data, off + 6)
+    p = align4(p)
+    if vtype == 1:
+        raw = data[p:min(p + 2 * vlen, end)]
+        value = raw.decode("utf-16-le", "surrogatepass").split("\0")[0]
+        p += 2 * vlen
+    else:
+        value = data[p:p + vlen]
+        p += vlen
+    children = []
+    p = align4(p)
+    while p < end:
+        child, p = parse_version_node(data, p)
+        children.append(child)
+        p = align4(p)
+    return (key, value, children), end
+
+
+def parse_version(data):
+    (key, fixed, children), _ = parse_version_node(data)
+    if key != "VS_VERSION_INFO" or len(fixed) != 52:
+        raise PEError("not a version resource (key %r, fixed part %d bytes)" % (key, len(fixed)))
+    f = struct.unpack("<13I", fixed)
+    v = dict(signature=f[0], file_version=(f[2] >> 16, f[2] & 0xFFFF, f[3] >> 16, f[3] & 0xFFFF),
+             product_version=(f[4] >> 16, f[4] & 0xFFFF, f[5] >> 16, f[5] & 0xFFFF),
+             flags_mask=f[6], flags=f[7], os=f[8], type=f[9], subtype=f[10], date=(f[11], f[12]),
+             string_tables={}, translations=None, blocks=[c[0] for c in children])
+    for ckey, _, sub in children:
+        if ckey == "StringFileInfo":
+            for tkey, _, strings in sub:
+                v["string_tables"][tkey] = [(k, val) for k, val, _ in strings]
+        elif ckey == "VarFileInfo":
+            for vkey, val, _ in sub:
+                if vkey == "Translation":
+                    v["translations"] = [struct.unpack_from("<HH", val, i) for i in range(0, len(val), 4)]
+    return v
+
+
+def parse_group_icon(data):
+    reserved, rtype, count = struct.unpack_from("<HHH", data, 0)
+    entries = [struct.unpack_from("<BBBBHHIH", data, 6 + 14 * i) for i in range(count)]
+    return (reserved, rtype), entries, len(data) - 6 - 14 * count
+
+
+def parse_icon_image(data):
+    """(width, height, bits per pixel, expected size) of an icon image; the height is
+    that of the picture, half the bitmap's, which includes the AND mask."""
+    size, w, h, planes, bpp = struct.unpack_from("<IiiHH", data, 0)
+    if size != 40:
+        return None
+    colours = struct.unpack_from("<I", data, 32)[0] or (1 << bpp if bpp <= 8 else 0)
+    xor = ((w * bpp + 31) // 32) * 4 * (h // 2)
+    mask = ((w + 31) // 32) * 4 * (h // 2)
+    return w, h // 2, bpp, 40 + 4 * colours + xor + mask
+
+
+def language_name(lang):
+    return "0x%04X" % lang
+
+# --------------------------------------------------------------------------- expectations
+
+LANG_ZH_CN, LANG_EN_GB, LANG_EN_US = 0x0804, 0x0809, 0x0409
+
+BUTTON, STATIC, COMBOBOX = 0x0080, 0x0082, 0x0085
+FONT = (9, 0, 0, 1, "MS Shell Dlg")
+
+# Dialog templates: fields of the template, then the controls in template order as
+# (id, class, style, (x, y, width, height), text). None as text: any non-empty text.
+DIALOGS = {
+    102: dict(
+        style=0x90C800C8, exstyle=0x00040000, rect=(0, 0, 251, 83), caption="Orvia",
+        items=[
+            (1000, COMBOBOX, 0x50210103, (45, 35, 175, 157), ""),
+            (1001, BUTTON, 0x50010000, (102, 57, 51, 16), "Button1"),
+            (1002, BUTTON, 0x50010000, (167, 57, 51, 16), "Button2"),
+            (0xFFFFFFFF, STATIC, 0x50020000, (38, 6, 175, 26), "Static"),
+            (131, STATIC, 0x50000003, (4, 7, 20, 20), ""),
+        ]),
+    100: dict(
+        style=0x80C800C8, exstyle=0, rect=(0, 0, 170, 62), caption="\u5173\u4E8E Orvia",
+        items=[
+            (0xFFFFFFFF, STATIC, 0x50000003, (14, 14, 21, 20), 128),
+            (0xFFFFFFFF, STATIC, 0x50020080, (42, 14, 114, 8), "Orvia\uFF0C1.0 \u7248"),
+            (0xFFFFFFFF, STATIC, 0x50020000, (42, 26, 114, 8), None),
+            (1, BUTTON, 0x50030001, (113, 41, 50, 14), "\u786E\u5B9A"),
+        ]),
+}
+
+ABOUT_STRING_ID = 101
+ABOUT_STRING = "about Orvia(&A)..."
+
+ICON_GROUPS = (128, 132, 133)
+ICON_FORMATS = sorted([(32, 4), (16, 4), (32, 8), (16, 8)])
+
+VERSION_STRINGS = {
+    "CompanyName": "Quillmere",
+    "FileDescription": None,
+    "FileVersion": "1.0.0.1",
+    "InternalName": "Setup.exe",
+    "LegalCopyright": None,
+    "OriginalFilename": "Setup.exe",
+    "ProductVersion": "1.0.0.1",
+}
+
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "comctl32.dll",
+               "advapi32.dll", "ole32.dll", "msvcrt.dll"}
+
+ASM_V1 = "urn:schemas-microsoft-com:asm.v1"
+TRUST_NAMESPACES = ("urn:schemas-microsoft-com:asm.v2", "urn:schemas-microsoft-com:asm.v3")
+WINDOWS_SETTINGS_2005 = "http://schemas.microsoft.com/SMI/2005/WindowsSettings"
+
+# --------------------------------------------------------------------------- checks
+
+
+def show(text):
+    """A text with its UTF-16 code units, for messages about exact texts."""
+    if not isinstance(text, str):
+        return repr(text)
+    units = " ".join("%04X" % u for u in struct.unpack("<%dH" % (len(text.encode("utf-16-le")) // 2),
+                                                        text.encode("utf-16-le", "surrogatepass")))
+    return "%r [%s]" % (text, units)
+
+
+def class_name(cls):
+    return {BUTTON: "BUTTON (0x0080)", STATIC: "STATIC (0x0082)", COMBOBOX: "COMBOBOX (0x0085)"}.get(
+        cls, repr(cls) if isinstance(cls, str) else "ordinal 0x%04X" % cls)
+
+
+class Report:
+    def __init__(self):
+        self.failures = []
+
+    def fail(self, what, message):
+        self.failures.append("%s: %s" % (what, message))
+
+    def equal(self, what, expected, actual, fmt=repr):
+        if expected != actual:
+            self.fail(what, "expected %s, found %s" % (fmt(expected), fmt(actual)))
+
+
+def hex32(v):
+    return "0x%08X" % v
+
+
+def check_headers(pe, arch, r):
+    machine = MACHINE_I386 if arch == "x86" else MACHINE_AMD64
+    r.equal("machine", machine, pe.machine, lambda v: "0x%04X" % v)
+    r.equal("optional header", arch == "x64", pe.is64, lambda v: "PE32+" if v else "PE32")
+    r.equal("subsystem", SUBSYSTEM_WINDOWS_GUI, pe.subsystem, lambda v: "%d (%s)" % (v, "GUI" if v == 2 else "not GUI"))
+    if arch == "x86":
+        r.equal("operating-system version", (5, 1), pe.os_version, lambda v: "%d.%d" % v)
+        r.equal("subsystem version", (5, 1), pe.subsystem_version, lambda v: "%d.%d" % v)
+    for flag, name in ((DLL_DYNAMIC_BASE, "dynamic base (ASLR)"), (DLL_NX_COMPAT, "NX compatible (DEP)"),
+                       (DLL_TERMINAL_SERVER_AWARE, "terminal-server aware")):
+        if not pe.dll_characteristics & flag:
+            r.fail("DLL characteristics", "not %s (0x%04X)" % (name, pe.dll_characteristics))
+    if pe.dll_characteristics & DLL_DYNAMIC_BASE and not pe.directory(5)[0]:
+        r.fail("relocations", "dynamic base is set but the image has no base relocations")
+
+
+def languages_of(res, rtype, name):
+    return sorted(lang for (t, n, lang) in res if t == rtype and n == name)
+
+
+def one_resource(res, r, what, rtype, name, lang):
+    """The resource under exactly the given language, or None after reporting why."""
+    langs = languages_of(res, rtype, name)
+    if not langs:
+        r.fail(what, "missing")
+        return None
+    if langs != [lang]:
+        r.fail(what, "stored under language(s) %s, expected only %s" % (
+            ", ".join(map(language_name, langs)), language_name(lang)))
+    return res.get((rtype, name, lang))
+
+
+def check_dialog(number, data, r):
+    what = "dialog %d" % number
+    exp = DIALOGS[number]
+    try:
+        d = parse_dialogex(data)
+    except (PEError, struct.error, UnicodeDecodeError) as e:
+        r.fail(what, "cannot be read: %s" % e)
+        return
+    r.equal(what + " help id", 0, d["help_id"])
+    r.equal(what + " style", exp["style"], d["style"], hex32)
+    r.equal(what + " extended style", exp["exstyle"], d["exstyle"], hex32)
+    r.equal(what + " position and size", exp["rect"], d["rect"])
+    # An empty string (a single 0x0000) means none: no menu, the default dialog class.
+    r.equal(what + " menu", "", d["menu"], lambda v: "none" if v == "" else repr(v))
+    r.equal(what + " window class", "", d["class"], lambda v: "the default" if v == "" else repr(v))
+    r.equal(what + " caption", exp["caption"], d["caption"], show)
+    r.equal(what + " font", FONT, d["font"])
+    if d["trailing"] not in (0, 1, 2, 3) or any(data[len(data) - d["trailing"]:]):
+        r.fail(what, "%d unexpected bytes after the last control" % d["trailing"])
+    r.equal(what + " number of controls", len(exp["items"]), len(d["items"]))
+    for i, (item, (cid, cls, style, rect, text)) in enumerate(zip(d["items"], exp["items"]), 1):
+        w = "%s control %d" % (what, i)
+        r.equal(w + " id", cid, item["id"], hex32)
+        r.equal(w + " class", cls, item["class_"], class_name)
+        r.equal(w + " style", style, item["style"], hex32)
+        r.equal(w + " extended style", 0, item["exstyle"], hex32)
+        r.equal(w + " help id", 0, item["help_id"])
+        r.equal(w + " position and size", rect, item["rect"])
+        r.equal(w + " creation data size", 0, item["extra"])
+        if text is None:
+            if not isinstance(item["text"], str) or not item["text"].strip():
+                r.fail(w + " text", "expected a text, found %s" % show(item["text"]))
+        else:
+            r.equal(w + " text", text, item["text"], show)
+
+
+def check_strings(res, r):
+    block = ABOUT_STRING_ID // 16 + 1
+    what = "string block %d (strings %d-%d)" % (block, (block - 1) * 16, block * 16 - 1)
+    data = one_resource(res, r, what, RT_STRING, block, LANG_EN_GB)
+    if data is None:
+        return
+    try:
+        strings = parse_string_block(data)
+    except (struct.error, UnicodeDecodeError) as e:
+        r.fail(what, "cannot be read: %s" % e)
+        return
+    r.equal("string %d" % ABOUT_STRING_ID, ABOUT_STRING, strings[ABOUT_STRING_ID % 16], show)
+    others = [(block - 1) * 16 + i for i, s in enumerate(strings) if s and i != ABOUT_STRING_ID % 16]
+    if others:
+        r.fail(what, "holds other strings too: %s" % ", ".join(map(str, others)))
+
+
+def check_version(res, r):
+    data = one_resource(res, r, "version block", RT_VERSION, 1, LANG_ZH_CN)
+    if data is None:
+        return
+    try:
+        v = parse_version(data)
+    except (PEError, struct.error, UnicodeDecodeError) as e:
+        r.fail("version block", "cannot be read: %s" % e)
+        return
+    r.equal("version signature", 0xFEEF04BD, v["signature"], hex32)
+    r.equal("file version", (1, 0, 0, 1), v["file_version"])
+    r.equal("product version", (1, 0, 0, 1), v["product_version"])
+    r.equal("file flags mask", 0x3F, v["flags_mask"], hex32)
+    r.equal("file flags", 0, v["flags"], hex32)
+    r.equal("file OS", 0x00040004, v["os"], hex32)
+    r.equal("file type", 1, v["type"])
+    r.equal("file subtype", 0, v["subtype"])
+    r.equal("file date", (0, 0), v["date"])
+    r.equal("version string tables", ["040904b0"], sorted(v["string_tables"]))
+    strings = v["string_tables"].get("040904b0", [])
+    keys = [k for k, _ in strings]
+    r.equal("version strings", sorted(VERSION_STRINGS), sorted(keys))
+    if len(set(keys)) != len(keys):
+        r.fail("version strings", "duplicate keys: %s" % keys)
+    for key, value in strings:
+        if key not in VERSION_STRINGS:
+            continue
+        expected = VERSION_STRINGS[key]
+        if expected is None:
+            if not value.strip():
+                r.fail("version string " + key, "is empty")
+        else:
+            r.equal("version string " + key, expected, value, show)
+    r.equal("version translations", [(0x0409, 1200)], v["translations"])
+
+
+def check_manifest(res, r, arch):
+    manifests = sorted((n, lang) for (t, n, lang) in res if t == RT_MANIFEST)
+    r.equal("manifests (id, language)", [(1, LANG_EN_US)], manifests,
+            lambda v: ", ".join("%s/%s" % (n, language_name(lang)) for n, lang in v) or "none")
+    data = res.get((RT_MANIFEST, 1, LANG_EN_US))
+    if data is None:
+        return
+    try:
+        root = ET.fromstring(data)
+    except ET.ParseError as e:
+        r.fail("manifest", "not well-formed XML: %s" % e)
+        return
+    r.equal("manifest root", "{%s}assembly" % ASM_V1, root.tag)
+    r.equal("manifest version", "1.0", root.get("manifestVersion"))
+    ids = root.findall("{%s}dependency/{%s}dependentAssembly/{%s}assemblyIdentity" % ((ASM_V1,) * 3))
+    expected = {"type": "win32", "name": "Microsoft.Windows.Common-Controls", "version": "6.0.0.0",
+                "processorArchitecture": "x86" if arch == "x86" else "amd64",
+                "publicKeyToken": "6595b64144ccf1df", "language": "*"}
+    if len(ids) != 1:
+        r.fail("manifest", "expected one dependency, found %d" % len(ids))
+    else:
+        r.equal("manifest common-controls dependency", expected, dict(ids[0].attrib))
+    levels = [e for ns in TRUST_NAMESPACES for e in root.iter("{%s}requestedExecutionLevel" % ns)]
+    if len(levels) != 1:
+        r.fail("manifest", "expected one requestedExecutionLevel, found %d" % len(levels))
+    else:
+        r.equal("manifest execution level", {"level": "asInvoker", "uiAccess": "false"}, dict(levels[0].attrib))
+    dpi = list(root.iter("{%s}dpiAware" % WINDOWS_SETTINGS_2005))
+    if len(dpi) != 1:
+        r.fail("manifest", "expected one dpiAware setting, found %d" % len(dpi))
+    else:
+        r.equal("manifest dpiAware", "true", (dpi[0].text or "").strip())
+
+
+def check_icons(res, r):
+    images = {}
+    for group in ICON_GROUPS:
+        what = "icon group %d" % group
+        data = one_resource(res, r, what, RT_GROUP_ICON, group, LANG_ZH_CN)
+        if data is None:
+            continue
+        try:
+            header, entries, rest = parse_group_icon(data)
+        except struct.error as e:
+            r.fail(what, "cannot be read: %s" % e)
+            continue
+        r.equal(what + " header", (0, 1), header)
+        if rest:
+            r.fail(what, "%d bytes after the directory" % rest)
+        formats = sorted((e[0] or 256, e[5]) for e in entries)
+        r.equal(what + " images (size, bits per pixel)", ICON_FORMATS, formats)
+        images[group] = {}
+        for (w, h, colours, _, planes, bpp, size, icon_id) in entries:
+            w_ = "%s image %dx%d %d bpp (icon %d)" % (what, w, h, bpp, icon_id)
+            r.equal(w_ + " colour count", 16 if bpp == 4 else 0, colours)
+            r.equal(w_ + " planes", 1, planes)
+            image = one_resource(res, r, w_, RT_ICON, icon_id, LANG_ZH_CN)
+            if image is None:
+                continue
+            r.equal(w_ + " size in directory", len(image), size)
+            info = parse_icon_image(image)
+            if info is None:
+                r.fail(w_, "not a BITMAPINFOHEADER image")
+                continue
+            r.equal(w_ + " bitmap (width, height, bpp)", (w, h, bpp), info[:3])
+            r.equal(w_ + " bitmap with palette, colours and AND mask, bytes", info[3], len(image))
+            images[group][(w, bpp)] = image
+    if all(g in images for g in ICON_GROUPS):
+        for key in ICON_FORMATS:
+            a, b, c = (images[g].get(key) for g in ICON_GROUPS)
+            if a != b:
+                r.fail("icon groups 128 and 132", "the %dx%d %d-bit images differ" % (key[0], key[0], key[1]))
+            if key[1] == 4 and a != c:
+                r.fail("icon groups 128 and 133", "the %dx%d 4-bit images differ" % (key[0], key[0]))
+            if key[1] == 8 and a is not None and a == c:
+                r.fail("icon group 133", "the %dx%d 8-bit image is the same as group 128's" % (key[0], key[0]))
+
+
+def load_allow_list(path):
+    allowed = set()
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.split("#", 1)[0].strip()
+            if line:
+                dll, _, func = line.partition("!")
+                allowed.add((dll.lower(), func))
+    return allowed
+
+
+def check_imports(pe, r, allowed):
+    """allowed: the (dll, function) pairs known on Windows XP SP3, or None to skip that."""
+    imports = pe.imports()
+    if not imports:
+        r.fail("imports", "none found")
+    for dll, funcs in imports:
+        name = dll.lower()
+        if name not in SYSTEM_DLLS:
+            hint = " (a run-time DLL: link it statically)" if name.startswith(
+                ("libstdc++", "libgcc", "libwinpthread")) else ""
+            r.fail("imports", "%s is not a system DLL%s" % (dll, hint))
+            continue
+        if allowed is None:
+            continue
+        for func in funcs:
+            if func.startswith("#"):
+                r.fail("imports", "%s imported by ordinal %s" % (dll, func[1:]))
+            elif (name, func) not in allowed:
+                r.fail("imports", "%s!%s is not known on Windows XP: look it up at run time" % (name, func))
+    if pe.directory(13)[0]:
+        r.fail("imports", "delay-load imports are present")
+
+
+def run_tool(argv):
+    try:
+        return subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True,
+                              encoding="utf-8", errors="replace").stdout
+    except (OSError, subprocess.CalledProcessError):
+        return None
+
+
+def cross_check(path, pe, res, r):
+    """Compares this file's reading of the image with objdump's and wrestool's."""
+    objdump = next((t for t in ("x86_64-w64-mingw32-objdump" if pe.is64 else "i686-w64-mingw32-objdump",
+                                "objdump") if shutil.which(t)), None)
+    out = run_tool([objdump, "-p", path]) if objdump else None
+    if out is not None:
+        fields = dict(re.findall(r"^(\w+)\s+([0-9a-fA-F]+)\b", out, re.M))
+        theirs = {k: int(fields[k], 16 if k in ("DllCharacteristics", "Subsystem") else 10)
+                  for k in ("MajorOSystemVersion", "MinorOSystemVersion", "MajorSubsystemVersion",
+                            "MinorSubsystemVersion", "Subsystem", "DllCharacteristics") if k in fields}
+        ours = dict(MajorOSystemVersion=pe.os_version[0], MinorOSystemVersion=pe.os_version[1],
+                    MajorSubsystemVersion=pe.subsystem_version[0], MinorSubsystemVersion=pe.subsystem_version[1],
+                    Subsystem=pe.subsystem, DllCharacteristics=pe.dll_characteristics)
+        r.equal("headers as objdump reads them", ours, theirs)
+        imported, dll = set(), None
+        for line in out.splitlines():
+            m = re.match(r"\s*DLL Name: (\S+)", line)
+            if m:
+                dll = m.group(1).lower()
+                continue
+            m = re.match(r"\s+[0-9a-f]+\s+(\d+)\s+(\S+)$", line)
+            if dll and m:
+                imported.add("%s!%s" % (dll, m.group(2)))
+        ours = {"%s!%s" % (d.lower(), f) for d, fs in pe.imports() for f in fs if not f.startswith("#")}
+        if imported != ours:
+            r.fail("imports as objdump reads them", "only objdump: %s; only here: %s" % (
+                sorted(imported - ours), sorted(ours - imported)))
+    out = run_tool(["wrestool", "-l", path]) if shutil.which("wrestool") else None
+    if out is not None:
+        def key(v):
+            v = v.strip("'")
+            return int(v) if v.isdigit() else v
+        listed = {(key(t), key(n), int(lang), int(size)) for t, n, lang, size in re.findall(
+            r"--type=(\S+) --name=(\S+) --language=(\d+) \[.*?size=(\d+)\]", out)}
+        ours = {(t, n, lang, len(data)) for (t, n, lang), data in res.items()}
+        if listed != ours:
+            r.fail("resources as wrestool lists them", "only wrestool: %s; only here: %s" % (
+                sorted(listed - ours, key=repr), sorted(ours - listed, key=repr)))
+
+
+def check(path, arch, allow_list):
+    r = Report()
+    try:
+        with open(path, "rb") as f:
+            pe = PE(f.read())
+        check_headers(pe, arch, r)
+        res = pe.resources()
+        for number in sorted(DIALOGS):
+            data = one_resource(res, r, "dialog %d" % number, RT_DIALOG, number, LANG_ZH_CN)
+            if data is not None:
+                check_dialog(number, data, r)
+        check_strings(res, r)
+        check_version(res, r)
+        check_manifest(res, r, arch)
+        check_icons(res, r)
+        check_imports(pe, r, load_allow_list(allow_list) if arch == "x86" else None)
+        cross_check(path, pe, res, r)
+    except (PEError, struct.error, ValueError) as e:
+        r.fail(path, "cannot be read as a PE image: %s" % e)
+    return r.failures
+
+
+def main(argv):
+    args = list(argv)
+    arch = "x86"
+    if "--arch" in args:
+        i = args.index("--arch")
+        arch = args[i + 1] if i + 1 < len(args) else ""
+        del args[i:i + 2]
+    if len(args) != 1 or arch not in ("x86", "x64"):
+        sys.stderr.write("usage: check_pe.py EXE [--arch x86|x64]\n")
+        return 2
+    path = args[0]
+    if not os.path.isfile(path):
+        print("FAIL %s: no such file; build it first (tools/build makes build/x86/Setup.exe)" % path)
+        return 1
+    allow = os.path.join(os.path.dirname(os.path.abspath(__file__)), "xp-imports.txt")
+    failures = check(path, arch, allow)
+    for f in failures:
+        print("FAIL " + f)
+    print("%s: %s" % (path, "%d failure(s)" % len(failures) if failures else "all static checks passed"))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
