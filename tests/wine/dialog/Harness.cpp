@@ -1,0 +1,376 @@
+#include "Harness.h"
+
+#include <cstring>
+#include <cwchar>
+#include <iterator>
+#include <memory>
+#include <utility>
+
+#include "framework/afxwin.h"
+#include "ui/OrviaDlg.h"
+
+namespace dialogtest {
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Import patching: the slot of the test program's import address table that the calls of the
+// linked program code go through.
+
+void** ImportSlot(HMODULE module, const char* library, const char* function)
+{
+    auto* base = reinterpret_cast<BYTE*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (imports.VirtualAddress == 0) {
+        return nullptr;
+    }
+    for (auto* descriptor = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         descriptor->Name != 0; ++descriptor) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + descriptor->Name), library) != 0) {
+            continue;
+        }
+        const DWORD lookup = descriptor->OriginalFirstThunk ? descriptor->OriginalFirstThunk
+                                                            : descriptor->FirstThunk;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + lookup);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
+                continue;
+            }
+            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
+                return reinterpret_cast<void**>(&slots->u1.Function);
+            }
+        }
+    }
+    return nullptr;
+}
+
+template <class Fn>
+bool Patch(const char* library, const char* function, Fn replacement, Fn* original)
+{
+    void** slot = ImportSlot(GetModuleHandleW(nullptr), library, function);
+    if (slot == nullptr) {
+        return false;
+    }
+    DWORD protection = 0;
+    if (!VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &protection)) {
+        return false;
+    }
+    if (original != nullptr) {
+        *original = reinterpret_cast<Fn>(*slot);
+    }
+    *slot = reinterpret_cast<void*>(replacement);
+    VirtualProtect(slot, sizeof(void*), protection, &protection);
+    return true;
+}
+
+std::optional<std::wstring> Copy(LPCWSTR text)
+{
+    return text ? std::optional<std::wstring>(text) : std::nullopt;
+}
+
+HINSTANCE WINAPI RecordShellExecute(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
+                                    LPCWSTR directory, INT show)
+{
+    Recorded().launches.push_back({owner, Copy(verb), Copy(file), Copy(parameters), Copy(directory), show});
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));  // above 32: success
+}
+
+BOOL WINAPI RecordWinHelp(HWND, LPCWSTR file, UINT command, ULONG_PTR data)
+{
+    Recorded().help.push_back({file ? file : L"", command, data});
+    return TRUE;
+}
+
+using DrawIconFn = BOOL(WINAPI*)(HDC, int, int, HICON);
+DrawIconFn g_drawIcon = nullptr;
+
+BOOL WINAPI RecordDrawIcon(HDC dc, int x, int y, HICON icon)
+{
+    Recorded().icons.push_back({x, y, icon});
+    return g_drawIcon ? g_drawIcon(dc, x, y, icon) : TRUE;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Stepping.
+
+constexpr UINT kTickMs = 10;
+constexpr int kGraceTicks = 300;  // after the last step, for the dialog to end by itself
+constexpr int kStepLimit = 500;   // ticks one step may keep waiting
+
+struct Player {
+    const std::vector<Step>* steps = nullptr;
+    std::size_t next = 0;
+    int ticksInStep = 0;
+    int ticksAfter = 0;
+    bool busy = false;
+    bool aborted = false;
+};
+Player* g_player = nullptr;
+
+HWND MainDialog()
+{
+    CWinApp* app = AfxGetApp();
+    return app && app->m_pMainWnd ? app->m_pMainWnd->GetSafeHwnd() : nullptr;
+}
+
+// Ends whatever modal dialogs of the run are still open, innermost first.
+void Abort(HWND dialog)
+{
+    g_player->aborted = true;
+    for (HWND box = FindOwnedDialog(dialog); box != nullptr; box = FindOwnedDialog(box)) {
+        PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+    }
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_CANCEL_BUTTON, BN_CLICKED), 0);
+}
+
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+{
+    Player* player = g_player;
+    const HWND dialog = MainDialog();
+    if (player == nullptr || player->busy || dialog == nullptr || !IsWindowVisible(dialog)) {
+        return;
+    }
+    if (player->next == player->steps->size()) {
+        if (++player->ticksAfter == kGraceTicks) {
+            Abort(dialog);
+        }
+        return;
+    }
+    player->busy = true;
+    const bool done = (*player->steps)[player->next](dialog);
+    player->busy = false;
+    if (done) {
+        ++player->next;
+        player->ticksInStep = 0;
+    } else if (++player->ticksInStep == kStepLimit) {
+        Abort(dialog);
+        player->next = player->steps->size();
+    }
+}
+
+// Messages and input left over from a run (key releases, moves) are not for the next one.
+void Drain()
+{
+    MSG msg;
+    for (int round = 0; round < 3; ++round) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(10);
+    }
+}
+
+constexpr POINT kParking{4, 4};  // far from the centred dialog
+
+template <class Run>
+Outcome Play(const std::vector<Step>& steps, Run run)
+{
+    Recorded().Reset();
+    MovePointer(kParking);
+    Drain();
+    Player player;
+    player.steps = &steps;
+    g_player = &player;
+    const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, &Tick);
+    Outcome outcome;
+    outcome.result = run();
+    KillTimer(nullptr, timer);
+    g_player = nullptr;
+    Drain();
+    outcome.stepsDone = player.next == steps.size() && !player.aborted;
+    outcome.launches = Recorded().launches;
+    return outcome;
+}
+
+INPUT KeyInput(WORD key, DWORD flags)
+{
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = flags;
+    return input;
+}
+
+INPUT MouseInput(DWORD flags)
+{
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    return input;
+}
+
+}  // namespace
+
+Recorder& Recorded()
+{
+    static Recorder recorder;
+    return recorder;
+}
+
+bool InstallRecorders()
+{
+    static const bool installed =
+        Patch<decltype(&RecordShellExecute)>("shell32.dll", "ShellExecuteW", &RecordShellExecute, nullptr) &&
+        Patch<decltype(&RecordWinHelp)>("user32.dll", "WinHelpW", &RecordWinHelp, nullptr) &&
+        Patch<DrawIconFn>("user32.dll", "DrawIcon", &RecordDrawIcon, &g_drawIcon);
+    return installed;
+}
+
+Outcome RunDialog(const std::vector<Step>& steps)
+{
+    return Play(steps, [] {
+        COrviaDlg dialog;
+        AfxGetApp()->m_pMainWnd = &dialog;
+        const INT_PTR result = dialog.DoModal();
+        AfxGetApp()->m_pMainWnd = nullptr;
+        return result;
+    });
+}
+
+BOOL RunInitInstance(const std::vector<Step>& steps, Outcome* outcome)
+{
+    BOOL result = TRUE;
+    *outcome = Play(steps, [&result] {
+        result = AfxGetApp()->InitInstance();
+        return INT_PTR{0};
+    });
+    return result;
+}
+
+Step Idle(int ticks)
+{
+    auto left = std::make_shared<int>(ticks);
+    return [left](HWND) { return (*left)-- <= 0; };
+}
+
+Step Do(std::function<void(HWND dialog)> action)
+{
+    return [action = std::move(action)](HWND dialog) {
+        action(dialog);
+        return true;
+    };
+}
+
+Step EndWithCancel()
+{
+    return Do([](HWND dialog) {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_CANCEL_BUTTON, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_CANCEL_BUTTON)));
+    });
+}
+
+void MovePointer(POINT screen)
+{
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input = MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE);
+    input.mi.dx = (screen.x * 65536 + width - 1) / width;
+    input.mi.dy = (screen.y * 65536 + height - 1) / height;
+    SendInput(1, &input, sizeof(INPUT));
+}
+
+void PressKey(WORD key, std::initializer_list<WORD> modifiers)
+{
+    std::vector<INPUT> inputs;
+    for (WORD modifier : modifiers) {
+        inputs.push_back(KeyInput(modifier, 0));
+    }
+    inputs.push_back(KeyInput(key, 0));
+    inputs.push_back(KeyInput(key, KEYEVENTF_KEYUP));
+    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) {
+        inputs.push_back(KeyInput(*it, KEYEVENTF_KEYUP));
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void ClickAt(POINT screen)
+{
+    MovePointer(screen);
+    INPUT inputs[] = {MouseInput(MOUSEEVENTF_LEFTDOWN), MouseInput(MOUSEEVENTF_LEFTUP)};
+    SendInput(2, inputs, sizeof(INPUT));
+}
+
+std::wstring WindowText(HWND window)
+{
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+POINT CenterOf(HWND window)
+{
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+POINT ClientPoint(HWND window, int x, int y)
+{
+    POINT point{x, y};
+    ClientToScreen(window, &point);
+    return point;
+}
+
+void Repaint(HWND window)
+{
+    InvalidateRect(window, nullptr, TRUE);
+    UpdateWindow(window);
+}
+
+std::wstring ComboItem(HWND combo, int index)
+{
+    const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length < 0) {
+        return {};
+    }
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
+std::wstring ModuleFolder()
+{
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring text(path, length);
+    return text.substr(0, text.rfind(L'\\') + 1);
+}
+
+std::wstring ModuleFolderName()
+{
+    const std::wstring folder = ModuleFolder();
+    const std::wstring withoutSeparator = folder.substr(0, folder.size() - 1);
+    return withoutSeparator.substr(withoutSeparator.rfind(L'\\') + 1);
+}
+
+HWND FindOwnedDialog(HWND owner)
+{
+    struct Search {
+        HWND owner;
+        HWND found;
+    } search{owner, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            wchar_t name[16] = {};
+            GetClassNameW(window, name, 16);
+            if (GetWindow(window, GW_OWNER) == s->owner && IsWindowVisible(window) &&
+                std::wcscmp(name, L"#32770") == 0) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace dialogtest

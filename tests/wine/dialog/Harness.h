@@ -1,0 +1,87 @@
+// Runs the language-selection dialog inside the test process and drives it from within its own
+// modal loop: a thread timer runs one step per tick, and ticks only come when the queue holds
+// no input, paint or posted message, so every step sees the effects of the one before.
+// Shell launches, help requests and icon drawing are recorded by patching the test program's
+// own imports of ShellExecuteW, WinHelpW and DrawIcon.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dialogtest {
+
+struct ShellCall {
+    HWND owner;
+    std::optional<std::wstring> verb, file, parameters, directory;  // nullopt: null pointer
+    INT show;
+};
+struct HelpCall {
+    std::wstring file;
+    UINT command;
+    ULONG_PTR data;
+};
+struct IconDrawing {
+    int x, y;
+    HICON icon;
+};
+
+// Everything the patched imports saw since the last Reset.
+struct Recorder {
+    std::vector<ShellCall> launches;
+    std::vector<HelpCall> help;
+    std::vector<IconDrawing> icons;
+    void Reset() { *this = Recorder{}; }
+};
+Recorder& Recorded();
+// Patches the imports; true when all three were found.
+bool InstallRecorders();
+
+// A step returns true when it is done, false to be called again on the next tick.
+using Step = std::function<bool(HWND dialog)>;
+
+struct Outcome {
+    INT_PTR result = 0;
+    bool stepsDone = false;  // every step completed before the dialog ended
+    std::vector<ShellCall> launches;
+};
+
+// Constructs the dialog with no parent, makes it the application's main window and runs it with
+// DoModal while the steps play. A dialog still open some seconds after its last step is
+// cancelled, and stepsDone tells.
+Outcome RunDialog(const std::vector<Step>& steps);
+// The application object's InitInstance with the same stepping; its result.
+BOOL RunInitInstance(const std::vector<Step>& steps, Outcome* outcome);
+// A step that lets `ticks` ticks pass.
+Step Idle(int ticks);
+// A step that runs `action` once.
+Step Do(std::function<void(HWND dialog)> action);
+
+// Ends the dialog through its cancel button's notification.
+Step EndWithCancel();
+
+// Input through the system's input queue, as a user would produce it.
+void MovePointer(POINT screen);
+void PressKey(WORD key, std::initializer_list<WORD> modifiers = {});
+void ClickAt(POINT screen);
+
+// Window helpers.
+std::wstring WindowText(HWND window);
+POINT CenterOf(HWND window);                     // screen coordinates
+POINT ClientPoint(HWND window, int x, int y);    // client to screen
+void Repaint(HWND window);                       // InvalidateRect + UpdateWindow
+std::wstring ComboItem(HWND combo, int index);
+std::wstring ModuleFolderName();                 // folder of the test executable
+std::wstring ModuleFolder();                     // with its final backslash
+HWND FindOwnedDialog(HWND owner);                // a visible dialog owned by `owner`, or null
+inline std::wstring Wide(std::u16string_view text)
+{
+    return {reinterpret_cast<const wchar_t*>(text.data()), text.size()};
+}
+
+}  // namespace dialogtest
