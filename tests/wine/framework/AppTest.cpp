@@ -1,0 +1,92 @@
+// The application object: names and paths, registry key, restart registration, message boxes.
+#include <regex>
+
+#include "TestSupport.h"
+
+namespace {
+
+class Application : public FrameworkTest {};
+
+std::wstring ModulePathWithout(const wchar_t* newExtension) {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring text = path;
+    return text.substr(0, text.rfind(L'.')) + newExtension;
+}
+
+TEST_F(Application, NamesComeFromTheExecutable) {
+    EXPECT_EQ(App().m_hInstance, GetModuleHandleW(nullptr));
+    EXPECT_STREQ(App().m_strAppName, L"framework_tests");
+    EXPECT_EQ(std::wstring(App().m_strHelpFilePath), ModulePathWithout(L".HLP"));
+    EXPECT_STREQ(App().m_lpCmdLine, L"alpha beta");
+}
+
+TEST_F(Application, RegistryKeyIsOnlyRecorded) {
+    App().SetRegistryKey(L"Orvia framework test key");
+    EXPECT_STREQ(App().m_strRegistryKey, L"Orvia framework test key");
+    EXPECT_STREQ(App().m_strProfileName, L"framework_tests");
+    HKEY key = nullptr;
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Orvia framework test key", 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+}
+
+// The arguments, then " /RestartByRestartManager:" and a new GUID with a lower-case third group.
+TEST_F(Application, RestartRegistrationCommandLine) {
+    const std::wregex expected(
+        L"alpha beta /RestartByRestartManager:"
+        L"[0-9A-F]{8}-[0-9A-F]{4}-[0-9a-f]{4}-[0-9A-F]{4}-[0-9A-F]{12}");
+    std::wstring first;
+    for (int run = 0; run < 2; ++run) {
+        App().m_strRestartCommandLine.Empty();
+        App().m_dwRestartManagerSupportFlags = AFX_RESTART_MANAGER_SUPPORT_RESTART;
+        App().CWinApp::InitInstance();
+        App().CWinApp::ExitInstance();
+        const std::wstring line = App().m_strRestartCommandLine.GetString();
+        EXPECT_TRUE(std::regex_match(line, expected)) << std::string(line.begin(), line.end());
+        if (run == 0) first = line;
+        else EXPECT_NE(line, first);  // a new GUID each time
+    }
+    App().m_strRestartCommandLine.Empty();
+    App().m_dwRestartManagerSupportFlags = 0;
+    App().CWinApp::InitInstance();
+    App().CWinApp::ExitInstance();
+    EXPECT_TRUE(App().m_strRestartCommandLine.IsEmpty());
+}
+
+// The message box of a framework string: its text from the framework's table, the
+// application's name as title. A hook reads the box and closes it.
+std::vector<std::wstring> g_boxTexts;
+
+BOOL CALLBACK CollectText(HWND child, LPARAM) {
+    wchar_t text[256];
+    GetWindowTextW(child, text, 256);
+    g_boxTexts.push_back(text);
+    return TRUE;
+}
+
+LRESULT CALLBACK ReadAndCloseBox(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && g_boxTexts.empty()) {
+        HWND box = reinterpret_cast<HWND>(wParam);
+        wchar_t title[256];
+        GetWindowTextW(box, title, 256);
+        g_boxTexts.push_back(title);
+        EnumChildWindows(box, &CollectText, 0);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(Application, MessageBoxShowsTheFrameworkText) {
+    g_boxTexts.clear();
+    HHOOK hook = SetWindowsHookExW(WH_CBT, &ReadAndCloseBox, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    EXPECT_EQ(AfxMessageBox(AFX_IDP_FAILED_TO_LAUNCH_HELP), IDOK);
+    UnhookWindowsHookEx(hook);
+    ASSERT_FALSE(g_boxTexts.empty());
+    EXPECT_EQ(g_boxTexts[0], L"framework_tests");
+    EXPECT_NE(std::find(g_boxTexts.begin(), g_boxTexts.end(),
+                        L"\u542f\u52a8\u5e2e\u52a9\u5931\u8d25\u3002"),
+              g_boxTexts.end());
+}
+
+}  // namespace
