@@ -340,6 +340,6 @@ TEST(Startup, InitInstanceRunsTheDialogOnceAndReturnsFalse)
     EXPECT_NE(shown, nullptr);
     EXPECT_EQ(caption, Wide(FindLanguageForUiLanguage(GetUserDefaultUILanguage()).caption));
     EXPECT_FALSE(IsWindow(shown));
-    EXPECT_EQ(theApp.m_pMainWnd, nullptr);
+    EXPECT_FALSE(outcome.mainWindowLeft);
     EXPECT_EQ(outcome.launches.size(), 0u);
 }

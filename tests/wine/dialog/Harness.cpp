@@ -94,6 +94,37 @@ BOOL WINAPI RecordDrawIcon(HDC dc, int x, int y, HICON icon)
     return g_drawIcon ? g_drawIcon(dc, x, y, icon) : TRUE;
 }
 
+using LoadIconFn = HICON(WINAPI*)(HINSTANCE, LPCWSTR);
+using FindResourceFn = HRSRC(WINAPI*)(HMODULE, LPCWSTR, LPCWSTR);
+using GetSystemMenuFn = HMENU(WINAPI*)(HWND, BOOL);
+LoadIconFn g_loadIcon = nullptr;
+FindResourceFn g_findResource = nullptr;
+GetSystemMenuFn g_getSystemMenu = nullptr;
+
+HICON WINAPI FaultyLoadIcon(HINSTANCE module, LPCWSTR name)
+{
+    if (Injected().noDialogIcon && name == MAKEINTRESOURCEW(IDI_SETUP)) {
+        return nullptr;
+    }
+    return g_loadIcon(module, name);
+}
+
+HRSRC WINAPI FaultyFindResource(HMODULE module, LPCWSTR name, LPCWSTR type)
+{
+    const Faults& faults = Injected();
+    if ((type == RT_DIALOG && faults.missingTemplate != 0 && name == MAKEINTRESOURCEW(faults.missingTemplate)) ||
+        (type == RT_STRING && faults.noAboutText && name == MAKEINTRESOURCEW(IDS_ABOUT_MENU / 16 + 1))) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
+    }
+    return g_findResource(module, name, type);
+}
+
+HMENU WINAPI FaultyGetSystemMenu(HWND window, BOOL revert)
+{
+    return Injected().noSystemMenu ? nullptr : g_getSystemMenu(window, revert);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Stepping.
 
@@ -213,12 +244,21 @@ Recorder& Recorded()
     return recorder;
 }
 
+Faults& Injected()
+{
+    static Faults faults;
+    return faults;
+}
+
 bool InstallRecorders()
 {
     static const bool installed =
         Patch<decltype(&RecordShellExecute)>("shell32.dll", "ShellExecuteW", &RecordShellExecute, nullptr) &&
         Patch<decltype(&RecordWinHelp)>("user32.dll", "WinHelpW", &RecordWinHelp, nullptr) &&
-        Patch<DrawIconFn>("user32.dll", "DrawIcon", &RecordDrawIcon, &g_drawIcon);
+        Patch<DrawIconFn>("user32.dll", "DrawIcon", &RecordDrawIcon, &g_drawIcon) &&
+        Patch<LoadIconFn>("user32.dll", "LoadIconW", &FaultyLoadIcon, &g_loadIcon) &&
+        Patch<FindResourceFn>("kernel32.dll", "FindResourceW", &FaultyFindResource, &g_findResource) &&
+        Patch<GetSystemMenuFn>("user32.dll", "GetSystemMenu", &FaultyGetSystemMenu, &g_getSystemMenu);
     return installed;
 }
 
@@ -236,10 +276,14 @@ Outcome RunDialog(const std::vector<Step>& steps)
 BOOL RunInitInstance(const std::vector<Step>& steps, Outcome* outcome)
 {
     BOOL result = TRUE;
-    *outcome = Play(steps, [&result] {
+    bool mainWindowLeft = false;
+    *outcome = Play(steps, [&] {
         result = AfxGetApp()->InitInstance();
+        mainWindowLeft = AfxGetApp()->m_pMainWnd != nullptr;
+        AfxGetApp()->m_pMainWnd = nullptr;
         return INT_PTR{0};
     });
+    outcome->mainWindowLeft = mainWindowLeft;
     return result;
 }
 

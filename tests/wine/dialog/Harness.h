@@ -39,7 +39,17 @@ struct Recorder {
     void Reset() { *this = Recorder{}; }
 };
 Recorder& Recorded();
-// Patches the imports; true when all three were found.
+
+// Resources and platform answers the program is made to miss, through the same patched imports.
+struct Faults {
+    UINT missingTemplate = 0;   // dialog template id FindResourceW does not find
+    bool noDialogIcon = false;  // LoadIconW gives null for the dialog's icon
+    bool noAboutText = false;   // the string block of the About entry's text is not found
+    bool noSystemMenu = false;  // GetSystemMenu gives null
+};
+Faults& Injected();
+
+// Patches the imports; true when all were found.
 bool InstallRecorders();
 
 // A step returns true when it is done, false to be called again on the next tick.
@@ -48,6 +58,7 @@ using Step = std::function<bool(HWND dialog)>;
 struct Outcome {
     INT_PTR result = 0;
     bool stepsDone = false;  // every step completed before the dialog ended
+    bool mainWindowLeft = false;  // the application still named a main window afterwards
     std::vector<ShellCall> launches;
 };
 
@@ -55,7 +66,8 @@ struct Outcome {
 // DoModal while the steps play. A dialog still open some seconds after its last step is
 // cancelled, and stepsDone tells.
 Outcome RunDialog(const std::vector<Step>& steps);
-// The application object's InitInstance with the same stepping; its result.
+// The application object's InitInstance with the same stepping; its result. The main-window
+// pointer is cleared afterwards, whatever InitInstance left there.
 BOOL RunInitInstance(const std::vector<Step>& steps, Outcome* outcome);
 // A step that lets `ticks` ticks pass.
 Step Idle(int ticks);

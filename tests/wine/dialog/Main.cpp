@@ -10,7 +10,7 @@ int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
     if (!dialogtest::InstallRecorders()) {
-        std::fprintf(stderr, "cannot patch the imports of ShellExecuteW, WinHelpW and DrawIcon\n");
+        std::fprintf(stderr, "cannot patch the imports the tests record and fault\n");
         return 1;
     }
     static wchar_t noArguments[] = L"";
