@@ -6,7 +6,9 @@
 // AfxWndProc, which calls the virtual CWnd::WindowProc; that asks the message maps (the class's
 // own table first, then each base's) through CCmdTarget::OnCmdMsg, and hands anything unhandled
 // to the window's original procedure (CWnd::DefWindowProc). Commands nobody handles are offered
-// to the application's command map last (CDialog::OnCommand).
+// to the application's command map last (CDialog::OnCommand). For a dialog the original procedure
+// is the platform's dialog manager, which calls AfxDlgProc: that turns WM_INITDIALOG into the
+// virtual OnInitDialog and centres the dialog afterwards; it handles nothing else.
 #pragma once
 
 #include <windows.h>
@@ -74,3 +76,5 @@ bool Dispatch(T* target, const MessageEntry<T> (&entries)[N], UINT message, WPAR
 //         return afx::Dispatch(static_cast<CMyDlg*>(t), entries, m, w, l, r);
 //     }
 //     const AFX_MSGMAP CMyDlg::messageMap{&CDialogEx::messageMap, &CMyDlg::DispatchMessageMap};
+// A row naming a base class's member spells out the conversion, which GCC does not do implicitly
+// in a constant expression: static_cast<void (CMyApp::*)()>(&CWinApp::OnHelp).

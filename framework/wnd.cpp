@@ -213,7 +213,7 @@ bool PreTranslateUpTo(HWND top, MSG* msg) {
 int CWnd::RunModalLoop() {
     m_flags |= kModalLoop;
     MSG& msg = AfxState().lastMsg;
-    while (ContinueModal()) {
+    while (ContinueModal() && m_hWnd) {  // a window destroyed under the loop ends it too
         MSG peeked;
         if (!PeekMessageW(&peeked, nullptr, 0, 0, PM_NOREMOVE)) {
             // Idle: show the window the template left hidden, drop the temporary wrappers.

@@ -80,6 +80,13 @@ TEST_F(ModalLoop, QuitMessageEndsTheLoopAndIsPostedAgain) {
     EXPECT_EQ(code, 9u);
 }
 
+TEST_F(ModalLoop, WindowDestroyedUnderTheLoopEndsIt) {
+    TestDlg dlg;
+    dlg.body = [](TestDlg& d) { DestroyWindow(d.m_hWnd); };
+    EXPECT_EQ(dlg.DoModal(), -1);
+    EXPECT_EQ(dlg.m_hWnd, nullptr);
+}
+
 TEST_F(ModalLoop, MainWindowIsForgottenWhenItsWindowIsDestroyed) {
     TestDlg dlg;
     App().m_pMainWnd = &dlg;
