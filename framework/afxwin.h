@@ -184,6 +184,8 @@ public:
     // The platform's dialog manager (IsDialogMessage) for keyboard and mouse input, and F1
     // without Shift, Ctrl or Alt sent to the main window as ID_HELP.
     BOOL PreTranslateMessage(MSG* msg) override;
+    // F1 pressed without Shift, Ctrl or Alt (the key state of the message being handled).
+    static bool IsHelpKey(const MSG* msg);
     DWORD GetHelpId() const override { return m_templateId; }
 
     static const AFX_MSGMAP messageMap;  // IDOK -> OnOK, IDCANCEL -> OnCancel
@@ -202,10 +204,6 @@ private:
     DWORD m_templateStyle = 0;  // DS_* flags of the template DoModal loaded
 
     friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
-
-public:
-    // F1 pressed without Shift, Ctrl or Alt (the key state of the message being handled).
-    static bool IsHelpKey(const MSG* msg);
 };
 
 // The dialog base the program's dialogs derive from; it adds nothing the program uses.
