@@ -31,6 +31,7 @@ TEST_F(Window, DialogIsCentredOnlyWhenNothingElsePlacedIt) {
          false, {0, 0}},
         {"DS_CENTERMOUSE", IDD_CENTERMOUSE, nullptr, false, {-1, -1}},
         {"DS_ABSALIGN", IDD_ABSALIGN, nullptr, false, {-1, -1}},
+        {"DS_CENTER (the platform centres it)", IDD_CENTER, nullptr, true, {-1, -1}},
     };
     SetCursorPos(150, 140);  // where DS_CENTERMOUSE puts the dialog
     for (const Case& c : cases) {
