@@ -1,6 +1,7 @@
 // The application object, the resource module, the entry point and the framework's services.
 #include <objbase.h>
 
+#include "framework/DllSearch.h"
 #include "framework/afxstate.h"
 #include "framework/afxwin.h"
 
@@ -228,6 +229,7 @@ BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR cmdLine, int cmdShow) {
 }
 
 int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdLine, int cmdShow) {
+    AfxRestrictDllSearch();  // before anything can load a DLL by bare name
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     CWinApp* app = AfxGetApp();
     if (!app || !AfxWinInit(instance, previous, cmdLine, cmdShow)) return -1;
