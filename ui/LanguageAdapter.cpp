@@ -1,16 +1,8 @@
 #include "ui/LanguageAdapter.h"
 
+#include "framework/afxstr.h"
+
 namespace orvia {
-
-namespace {
-
-// The Win32 calls take NUL-terminated wide strings; the table's texts are counted views.
-std::wstring Terminated(std::u16string_view text)
-{
-    return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
-}
-
-}  // namespace
 
 std::u16string ComboTextAccess::GetWindowText() const
 {
@@ -26,12 +18,12 @@ std::u16string ComboTextAccess::GetWindowText() const
 
 void DialogTextAccess::SetDlgItemText(int id, std::u16string_view text) const
 {
-    ::SetDlgItemTextW(m_hWnd, id, Terminated(text).c_str());
+    ::SetDlgItemTextW(m_hWnd, id, CString(text).GetString());
 }
 
 void DialogTextAccess::SetWindowText(std::u16string_view text) const
 {
-    ::SetWindowTextW(m_hWnd, Terminated(text).c_str());
+    ::SetWindowTextW(m_hWnd, CString(text).GetString());
 }
 
 }  // namespace orvia

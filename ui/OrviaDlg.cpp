@@ -16,21 +16,24 @@ constexpr DWORD kLongestModulePath = 32768;
 
 // The full path of the program's executable. The buffer starts with room for MAX_PATH + 1
 // characters and grows while the system fills it completely, so the path is never cut short.
-std::u16string ExecutablePath()
+CString ExecutablePath()
 {
-    std::u16string buffer;
+    CString path;
     DWORD size = MAX_PATH + 1;
     for (;;) {
-        buffer.assign(size + 1, u'\0');  // the terminator past the end is in place before the call
-        const DWORD copied =
-            ::GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(buffer.data()), size);
+        wchar_t* buffer = path.GetBuffer(static_cast<int>(size));
+        if (buffer == nullptr) {
+            break;
+        }
+        buffer[size] = L'\0';  // terminated even when the system fills all of it
+        const DWORD copied = ::GetModuleFileNameW(nullptr, buffer, size);
+        path.ReleaseBuffer();
         if (copied < size || size >= kLongestModulePath) {
             break;
         }
         size = (size * 2 < kLongestModulePath) ? size * 2 : kLongestModulePath;
     }
-    buffer.resize(std::char_traits<char16_t>::length(buffer.c_str()));
-    return buffer;
+    return path;
 }
 
 const wchar_t* Wide(const std::u16string& text)
@@ -159,17 +162,17 @@ HCURSOR COrviaDlg::OnQueryDragIcon()
 
 void COrviaDlg::OnBnClickedInstall()
 {
-    const std::u16string modulePath = ExecutablePath();
+    const CString modulePath = ExecutablePath();
 
     CString selected;
     if (CWnd* list = GetDlgItem(IDC_LANGUAGE_COMBO)) {
         list->GetWindowText(selected);
     }
 
-    if (const auto request = BuildLaunchRequest(selected.View(), modulePath)) {
-        const std::u16string verb(request->verb);
-        const std::u16string file(request->file);
-        ::ShellExecuteW(nullptr, Wide(verb), Wide(file), Wide(request->parameters),
+    if (const auto request = BuildLaunchRequest(selected.View(), modulePath.View())) {
+        const CString verb(request->verb);
+        const CString file(request->file);
+        ::ShellExecuteW(nullptr, verb, file, Wide(request->parameters),
                         request->directory ? Wide(*request->directory) : nullptr,
                         request->showCommand);
     }
