@@ -217,7 +217,8 @@ TEST(Dialog, EveryEndingCancels)
 }
 
 // The one launch carries exactly the request for the selected language: Dansk launches as
-// English does, and the directory is the program's folder.
+// English does, and the directory is the program's folder. CTest also runs this from a folder
+// whose path is longer than MAX_PATH, which the folder name must survive.
 TEST(Dialog, InstallLaunchesThePackageForTheSelectedLanguage)
 {
     struct Choice {
@@ -231,7 +232,7 @@ TEST(Dialog, InstallLaunchesThePackageForTheSelectedLanguage)
         {u"Dansk", L""},
     };
     for (const Choice& choice : choices) {
-        SCOPED_TRACE(testing::Message() << Wide(choice.displayName).size() << " code units");
+        SCOPED_TRACE(testing::Message() << Wide(choice.displayName));
         const Outcome outcome = RunDialog({
             Do([&](HWND dialog) {
                 const HWND combo = GetDlgItem(dialog, IDC_LANGUAGE_COMBO);

@@ -381,9 +381,8 @@ std::wstring ComboItem(HWND combo, int index)
 
 std::wstring ModuleFolder()
 {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring text(path, length);
+    std::wstring text(32768, L'\0');
+    text.resize(GetModuleFileNameW(nullptr, text.data(), static_cast<DWORD>(text.size())));
     return text.substr(0, text.rfind(L'\\') + 1);
 }
 
