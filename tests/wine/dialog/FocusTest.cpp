@@ -248,6 +248,9 @@ TEST(EnterKey, PressesTheFocusedControl)
         {"Enter on install", IDC_INSTALL_BUTTON, enter, true, 1},
         {"Shift+Enter on install", IDC_INSTALL_BUTTON, [](HWND) { PressKey(VK_RETURN, {VK_SHIFT}); }, true, 1},
         {"Ctrl+Enter on install", IDC_INSTALL_BUTTON, [](HWND) { PressKey(VK_RETURN, {VK_CONTROL}); }, true, 1},
+        {"keypad Enter on install", IDC_INSTALL_BUTTON, [](HWND) { PressKey(VK_RETURN, {}, KEYEVENTF_EXTENDEDKEY); },
+         true, 1},
+        {"Alt+Enter on install", IDC_INSTALL_BUTTON, [](HWND) { PressKey(VK_RETURN, {VK_MENU}); }, false, 0},
         {"held Enter on install", IDC_INSTALL_BUTTON,
          [](HWND d) {
              const HWND install = GetDlgItem(d, IDC_INSTALL_BUTTON);

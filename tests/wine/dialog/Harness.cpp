@@ -319,14 +319,14 @@ void MovePointer(POINT screen)
     SendInput(1, &input, sizeof(INPUT));
 }
 
-void PressKey(WORD key, std::initializer_list<WORD> modifiers)
+void PressKey(WORD key, std::initializer_list<WORD> modifiers, DWORD keyFlags)
 {
     std::vector<INPUT> inputs;
     for (WORD modifier : modifiers) {
         inputs.push_back(KeyInput(modifier, 0));
     }
-    inputs.push_back(KeyInput(key, 0));
-    inputs.push_back(KeyInput(key, KEYEVENTF_KEYUP));
+    inputs.push_back(KeyInput(key, keyFlags));
+    inputs.push_back(KeyInput(key, keyFlags | KEYEVENTF_KEYUP));
     for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) {
         inputs.push_back(KeyInput(*it, KEYEVENTF_KEYUP));
     }

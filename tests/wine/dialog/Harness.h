@@ -79,7 +79,7 @@ Step EndWithCancel();
 
 // Input through the system's input queue, as a user would produce it.
 void MovePointer(POINT screen);
-void PressKey(WORD key, std::initializer_list<WORD> modifiers = {});
+void PressKey(WORD key, std::initializer_list<WORD> modifiers = {}, DWORD keyFlags = 0);
 void ClickAt(POINT screen);
 
 // Window helpers.
