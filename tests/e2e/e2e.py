@@ -190,13 +190,13 @@ class Session:
 class Run:
     """One start of the program: the process, its launch log and what the probe saw."""
 
-    def __init__(self, session, name, lang, cwd=None):
+    def __init__(self, session, name, lang, cwd=None, setup=None, args=()):
         self.session, self.name, self.lang = session, name, lang
         self.log = session.logs / (file_name(name) + ".launches")
         env = dict(session.env, LANG=lang, ORVIA_LAUNCH_LOG=windows_path(self.log))
         out, err, _ = session._files("setup-" + file_name(name))
         with out, err:
-            self.process = subprocess.Popen([WINE, str(session.setup)], stdout=out, stderr=err,
+            self.process = subprocess.Popen([WINE, str(setup or session.setup), *args], stdout=out, stderr=err,
                                             stdin=subprocess.DEVNULL, env=env, cwd=cwd or session.start_dir)
         self.exit_code = None
 
@@ -337,11 +337,11 @@ def group_languages(session, checker):
 
 
 def ending_case(session, checker, name, actions, launches, exit_code, lang="en_US.UTF-8", row="English",
-                cwd=None, before=None):
+                cwd=None, folder=None, args=()):
     """Starts the program, performs the probe actions in order and checks the ending."""
 
     def body(problems):
-        run = Run(session, "end-" + name, lang, cwd)
+        run = Run(session, "end-" + name, lang, cwd, folder and folder / "Setup.exe", args)
         try:
             dialog = run.wait_dialog()
             check_dialog(problems, dialog, row)
@@ -354,7 +354,7 @@ def ending_case(session, checker, name, actions, launches, exit_code, lang="en_U
             code = run.wait_exit()
             expect(problems, "exit code", code, exit_code)
             if launches:
-                check_launch(problems, session, run, launch_row)
+                check_launch(problems, session, run, launch_row, folder)
             else:
                 check_no_launch(problems, run)
         finally:
@@ -456,6 +456,18 @@ def group_endings(session, checker):
                 EXIT_ENTER, cwd=session.elsewhere)
     ending_case(session, checker, "started from its own folder", [("keys", "RETURN")], 1, EXIT_ENTER,
                 cwd=session.folder)
+    # A held Enter repeats its key-down; the dialog has ended before the second one is read.
+    ending_case(session, checker, "Enter held down", [("keys", "--held", "RETURN", 5)], 1, EXIT_ENTER)
+    # Arguments on the command line change nothing.
+    ending_case(session, checker, "started with arguments", [("keys", "RETURN")], 1, EXIT_ENTER,
+                args=["/q", "PACKAGENAMEUID=x", "Transforms=y"])
+    # The folder's name goes into the property verbatim, whatever its characters.
+    unusual = session.work / "Kit ñ Установка 日本 (1) it's"
+    unusual.mkdir()
+    shutil.copy2(session.setup, unusual / "Setup.exe")
+    (unusual / PACKAGE).write_bytes(b"the package beside the program\n")
+    ending_case(session, checker, "folder name with non-ASCII letters, blanks and an apostrophe",
+                [("keys", "RETURN")], 1, EXIT_ENTER, folder=unusual)
     # A changed selection is what is launched.
     ending_case(session, checker, "keyboard: English -> Suomi, Enter",
                 [select_by_keyboard("Suomi"), ("keys", "RETURN")], 1, EXIT_ENTER)

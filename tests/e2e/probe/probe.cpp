@@ -8,7 +8,8 @@
 //   probe gone [ms]              waits until no dialog of the program is left
 //   probe keys KEY...            presses keys in the foreground dialog: RETURN, ESCAPE, TAB, DOWN,
 //                                UP, HOME, END, SPACE, F1, F4, a letter or digit; prefixes shift+,
-//                                ctrl+, alt+ (alt+F4, shift+TAB, alt+SPACE)
+//                                ctrl+, alt+ (alt+F4, shift+TAB, alt+SPACE); "--held KEY N" queues
+//                                N key-downs of KEY at once, as a held key repeats
 //   probe click TARGET           a left click at the centre of TARGET: a control id (1000, 1001,
 //                                1002, 131), "close" (the dialog's close box), "about-ok" (the
 //                                About box's button) or "item:N" (item N of the open list)
@@ -416,6 +417,17 @@ int PressKeys(int argc, wchar_t** argv)
     if (!found.dialog) return Fail(L"no dialog");
     HWND target = found.about ? found.about : found.dialog;
     if (!BringToFront(target)) return Fail(L"the dialog does not come to the foreground");
+    // "--held KEY N": N key-downs without a key-up, as a held key repeats, all queued at once.
+    if (argc == 3 && std::wstring(argv[0]) == L"--held") {
+        std::vector<WORD> modifiers;
+        WORD vk = 0;
+        if (!ParseKey(argv[1], modifiers, vk) || !modifiers.empty()) return Fail(L"bad key");
+        std::vector<INPUT> inputs(static_cast<size_t>(_wtoi(argv[2])), KeyInput(vk, false));
+        inputs.push_back(KeyInput(vk, true));
+        SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+        Sleep(200);
+        argc = 0;
+    }
     for (int i = 0; i < argc; ++i) {
         std::vector<WORD> modifiers;
         WORD vk = 0;
