@@ -532,6 +532,7 @@ def main():
     parser.add_argument("--setup", required=True)
     parser.add_argument("--recorder", required=True)
     parser.add_argument("--probe", required=True)
+    parser.add_argument("--mktransform", help="the transform writer (installer group)")
     parser.add_argument("--work", required=True)
     parser.add_argument("--only", help="run only the cases whose name holds this text")
     args = parser.parse_args()

@@ -1,8 +1,9 @@
 """A real installer package behind the program: Quillmere_Business.msi is built with wixl so that
-installing it writes the PACKAGENAMEUID property (and a language marker, "en" unless a transform
-changes it) to HKCU\\Software\\OrviaE2E. Wine's own msiexec is the .msi handler, registered the way
-Windows registers it; the program hands the package to the shell and the test reads what the
-installation wrote."""
+installing it writes the PACKAGENAMEUID property and a language marker (the ORVIALANG property,
+"en" in the package) to HKCU\\Software\\OrviaE2E. Beside it, Transforms\\de.mst and
+Transforms\\sv-SE.mst, written by mktransform, set the marker to "de" and "sv-SE". Wine's own
+msiexec is the .msi handler, registered the way Windows registers it; the program hands the
+package to the shell and the test reads what the installation wrote."""
 
 import shutil
 import subprocess
@@ -64,12 +65,24 @@ def uninstall(session, package):
     session.wine(["reg", "delete", KEY, "/f"], "reg-delete")
 
 
+def write_transforms(session, mktransform):
+    folder = session.folder / "Transforms"
+    folder.mkdir()
+    for stem in ("de", "sv-SE"):
+        rc, _ = session.wine([mktransform, windows_path(folder / f"{stem}.mst"), "ORVIALANG", stem], "mktransform")
+        if rc != 0:
+            raise SystemExit(f"mktransform exited {rc}")
+
+
 def run_installer_cases(session, checker, args):
     package = build_package(session)
+    if not args.mktransform:
+        raise SystemExit("the installer group needs --mktransform")
+    write_transforms(session, args.mktransform)
     session.register_handler(MSIEXEC_COMMAND)
     uninstall(session, package)
 
-    def case(locale, row):
+    def case(locale, row, marker):
         lang = locale + ".UTF-8"
 
         def body(problems):
@@ -89,12 +102,13 @@ def run_installer_cases(session, checker, args):
             if not values:
                 raise Failure(f"the installation wrote nothing under {KEY}")
             expect(problems, "PACKAGENAMEUID as installed", values.get("PackageNameUid"), FOLDER + ".msi")
-            # Wine's msiexec takes "Transforms=..." as a private property of that name, not as
-            # TRANSFORMS, so no transform is applied and the marker keeps the package's "en".
-            print(f"       (language marker after the installation: {values.get('Language')!r})", flush=True)
+            # msiexec takes property names in any case: "Transforms=" is TRANSFORMS, resolved
+            # against the package's folder.
+            expect(problems, "language marker (the transform's)", values.get("Language"), marker)
             uninstall(session, package)
 
         checker.case(f"{locale}: {row} through msiexec", body)
 
-    case("en_US", "English")
-    case("de_DE", "Deutsch")
+    case("en_US", "English", "en")
+    case("de_DE", "Deutsch", "de")
+    case("sv_SE", "Svenska", "sv-SE")
