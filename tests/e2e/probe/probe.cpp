@@ -367,26 +367,26 @@ INPUT KeyInput(WORD vk, bool up)
     return input;
 }
 
-bool ParseKey(std::wstring spec, std::vector<WORD>& modifiers, WORD& vk)
+bool ParseKey(std::wstring text, std::vector<WORD>& modifiers, WORD& vk)
 {
     for (;;) {
-        const size_t plus = spec.find(L'+');
-        if (plus == std::wstring::npos || plus + 1 == spec.size()) break;
-        const std::wstring modifier = spec.substr(0, plus);
+        const size_t plus = text.find(L'+');
+        if (plus == std::wstring::npos || plus + 1 == text.size()) break;
+        const std::wstring modifier = text.substr(0, plus);
         if (modifier == L"shift") modifiers.push_back(VK_SHIFT);
         else if (modifier == L"ctrl") modifiers.push_back(VK_CONTROL);
         else if (modifier == L"alt") modifiers.push_back(VK_MENU);
         else return false;
-        spec = spec.substr(plus + 1);
+        text = text.substr(plus + 1);
     }
     for (const KeyName& key : kKeys) {
-        if (spec == key.name) {
+        if (text == key.name) {
             vk = key.vk;
             return true;
         }
     }
-    if (spec.size() == 1 && iswalnum(spec[0])) {
-        vk = static_cast<WORD>(towupper(spec[0]));
+    if (text.size() == 1 && iswalnum(text[0])) {
+        vk = static_cast<WORD>(towupper(text[0]));
         return true;
     }
     return false;
