@@ -162,14 +162,24 @@ class Session:
                                     env=env or self.env, cwd=cwd or self.work, timeout=timeout).returncode
             except subprocess.TimeoutExpired:
                 rc = None
+        self.last_stderr = Path(err.name).read_bytes().decode("utf-8", "replace")
         return rc, out_path.read_bytes().decode("utf-8", "replace")
 
     def probe(self, *args, lang="C", timeout=120):
         env = dict(self.env, LANG=lang)
-        rc, text = self.wine([str(self.probe_exe), *map(str, args)], "probe-" + args[0], env, timeout)
-        lines = [line for line in text.splitlines() if line.strip().startswith("{")]
+        # Commands that only look may be asked again when Wine did not start the probe at all.
+        tries = 2 if args[0] in ("uilang", "state", "wait", "gone") else 1
+        for attempt in range(tries):
+            rc, text = self.wine([str(self.probe_exe), *map(str, args)], "probe-" + args[0], env, timeout)
+            lines = [line for line in text.splitlines() if line.strip().startswith("{")]
+            if lines:
+                break
+            if attempt + 1 < tries:
+                print(f"       (probe {args[0]} gave no answer, exit {rc}, asked again; "
+                      f"stderr: {self.last_stderr.strip()[-300:]!r})", flush=True)
         if not lines:
-            raise Failure(f"probe {' '.join(map(str, args))}: no answer (exit {rc})")
+            raise Failure(f"probe {' '.join(map(str, args))}: no answer (exit {rc}); "
+                          f"stderr: {self.last_stderr.strip()[-400:]!r}")
         answer = json.loads(lines[-1])
         if rc != 0 or "error" in answer:
             raise Failure(f"probe {' '.join(map(str, args))}: {answer.get('error', rc)}")
@@ -279,6 +289,13 @@ def check_dialog(problems, dialog, row):
     expect(problems, "list text", dialog["combo"]["text"], row)
     expect(problems, "focus", dialog["focus"], "install")
     expect(problems, "icon shown", dialog["icon"], True)
+    # A fixed frame with a caption and a close box only, and a button on the taskbar.
+    WS_CAPTION, WS_SYSMENU, WS_THICKFRAME, WS_MINIMIZEBOX, WS_MAXIMIZEBOX = 0xC00000, 0x80000, 0x40000, 0x20000, 0x10000
+    style = dialog["style"]
+    expect(problems, "frame styles", ((style & WS_CAPTION) == WS_CAPTION, bool(style & WS_SYSMENU),
+                                      bool(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX))),
+           (True, True, False))
+    expect(problems, "taskbar button (WS_EX_APPWINDOW)", bool(dialog["exStyle"] & 0x40000), True)
     # Centred in the work area (to a pixel either way for the halving).
     l, t, r, b = dialog["rect"]
     wl, wt, wr, wb = dialog["workArea"]
