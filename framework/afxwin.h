@@ -201,7 +201,8 @@ protected:
 private:
     void OnOKCommand() { OnOK(); }
     void OnCancelCommand() { OnCancel(); }
-    DWORD m_templateStyle = 0;  // DS_* flags of the template DoModal loaded
+    DWORD m_templateStyle = 0;       // DS_* flags of the template DoModal loaded
+    bool m_templateAtOrigin = true;  // whether that template places the dialog at (0, 0)
 
     friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
 };
@@ -273,6 +274,10 @@ BOOL AfxWinInit(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdLine, int cmdS
 // The framework's entry point: error mode, AfxWinInit, InitInstance, a message loop only when
 // InitInstance returns TRUE, then ExitInstance, whose result is the exit code.
 int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdLine, int cmdShow);
+// The argument text of a process command line: what follows the program name (which ends at
+// its closing quote when it starts with one, else at the first blank or control character) and
+// the blanks after it.
+LPWSTR AfxArgumentText(LPWSTR commandLine);
 // The last message a message loop retrieved (its wParam is the exit code).
 const MSG* AfxGetCurrentMessage();
 

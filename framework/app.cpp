@@ -172,9 +172,10 @@ void CWinApp::LoadLanguageResourceLibrary() {
         languages[count++] = MAKELANGID(PRIMARYLANGID(id), SUBLANG_NEUTRAL);
     }
 
-    wchar_t name[MAX_PATH + 8];
+    constexpr int kAbbreviationRoom = 8;
+    wchar_t name[ARRAYSIZE(base) + kAbbreviationRoom + 4];  // base, abbreviation, ".dll"
     for (int i = 0; i <= count; ++i) {
-        wchar_t abbreviation[8] = L"LOC";  // after the languages
+        wchar_t abbreviation[kAbbreviationRoom] = L"LOC";  // after the languages
         if (i < count && !GetLocaleInfoW(MAKELCID(languages[i], SORT_DEFAULT), LOCALE_SABBREVLANGNAME,
                                          abbreviation, ARRAYSIZE(abbreviation))) {
             continue;
@@ -221,6 +222,19 @@ void CWinApp::WinHelp(DWORD_PTR data, UINT command) {
 // ---------------------------------------------------------------------------------------------
 // The entry point.
 
+LPWSTR AfxArgumentText(LPWSTR commandLine) {
+    LPWSTR p = commandLine;
+    if (*p == L'"') {
+        ++p;
+        while (*p && *p != L'"') ++p;
+        if (*p == L'"') ++p;
+    } else {
+        while (*p > L' ') ++p;
+    }
+    while (*p && *p <= L' ') ++p;
+    return p;
+}
+
 BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR cmdLine, int cmdShow) {
     CWinApp* app = AfxGetApp();
     if (!app) return FALSE;
@@ -230,7 +244,8 @@ BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR cmdLine, int cmdShow) {
 
 int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdLine, int cmdShow) {
     AfxRestrictDllSearch();  // before anything can load a DLL by bare name
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // Adds to the mode the process inherited, which the launched installer inherits in turn.
+    SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     CWinApp* app = AfxGetApp();
     if (!app || !AfxWinInit(instance, previous, cmdLine, cmdShow)) return -1;
     if (app->InitInstance()) {

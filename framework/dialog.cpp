@@ -18,15 +18,26 @@ CDialog::CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_pP
 
 namespace {
 
-// The style of a dialog template, in either of its two forms.
-DWORD TemplateStyle(const void* dialogTemplate) {
+// The style of a dialog template and whether it places the dialog at (0, 0), in either of the
+// template's two forms.
+struct TemplatePlacement {
+    DWORD style;
+    bool atOrigin;
+};
+
+TemplatePlacement ReadTemplatePlacement(const void* dialogTemplate) {
     const WORD* words = static_cast<const WORD*>(dialogTemplate);
-    if (words[0] == 1 && words[1] == 0xFFFF) {  // DLGTEMPLATEEX: version, signature, help id
-        DWORD style;
-        CopyMemory(&style, words + 6, sizeof style);
-        return style;
+    TemplatePlacement placement{};
+    if (words[0] == 1 && words[1] == 0xFFFF) {
+        // DLGTEMPLATEEX: version, signature, help id, extended style, style, item count, x, y
+        CopyMemory(&placement.style, words + 6, sizeof placement.style);
+        placement.atOrigin = words[9] == 0 && words[10] == 0;
+    } else {
+        const DLGTEMPLATE* classic = static_cast<const DLGTEMPLATE*>(dialogTemplate);
+        placement.style = classic->style;
+        placement.atOrigin = classic->x == 0 && classic->y == 0;
     }
-    return static_cast<const DLGTEMPLATE*>(dialogTemplate)->style;
+    return placement;
 }
 
 }  // namespace
@@ -55,12 +66,12 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam) {
     RECT before;
     ::GetWindowRect(hWnd, &before);
     const BOOL result = dlg->OnInitDialog();
-    // Centre a dialog the template leaves at its position, unless initialisation placed or
-    // showed it.
+    // Centre a dialog the template puts at (0, 0) and leaves there, unless initialisation moved
+    // or showed it.
     RECT after;
     ::GetWindowRect(hWnd, &after);
-    if (!(dlg->m_templateStyle & (DS_ABSALIGN | DS_CENTER | DS_CENTERMOUSE)) &&
-        !::IsWindowVisible(hWnd) && EqualRect(&before, &after)) {
+    if (dlg->m_templateAtOrigin && !(dlg->m_templateStyle & (DS_ABSALIGN | DS_CENTER | DS_CENTERMOUSE)) &&
+        !::IsWindowVisible(hWnd) && before.left == after.left && before.top == after.top) {
         dlg->CenterWindow();
     }
     return result;
@@ -73,7 +84,9 @@ INT_PTR CDialog::DoModal() {
     HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
     const void* dialogTemplate = loaded ? LockResource(loaded) : nullptr;
     if (!dialogTemplate) return -1;
-    m_templateStyle = TemplateStyle(dialogTemplate);
+    const TemplatePlacement placement = ReadTemplatePlacement(dialogTemplate);
+    m_templateStyle = placement.style;
+    m_templateAtOrigin = placement.atOrigin;
 
     // Owned by the parent, else by the application's main window once that has a window.
     CWinApp* app = AfxGetApp();

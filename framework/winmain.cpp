@@ -2,6 +2,8 @@
 // test executables with a main() of their own do not pull it in.
 #include "framework/afxwin.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdLine, int cmdShow) {
-    return AfxWinMain(instance, previous, cmdLine, cmdShow);
+// The arguments are taken from the process command line by the platform's rule rather than
+// from the C runtime's, which reads a program name such as "a b"c as running on to the blank.
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR, int cmdShow) {
+    return AfxWinMain(instance, previous, AfxArgumentText(GetCommandLineW()), cmdShow);
 }

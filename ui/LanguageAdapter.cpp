@@ -2,14 +2,15 @@
 
 #include "framework/afxstr.h"
 
+#include <algorithm>
+
 namespace orvia {
 
 std::u16string ComboTextAccess::GetWindowText() const
 {
-    const int length = ::GetWindowTextLengthW(m_hWnd);
-    if (length <= 0) {
-        return {};
-    }
+    // The length first, then the text into room for it and the terminator; an empty selection
+    // is read like any other.
+    const int length = std::max(::GetWindowTextLengthW(m_hWnd), 0);
     std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
     const int copied = ::GetWindowTextW(m_hWnd, reinterpret_cast<wchar_t*>(text.data()), length + 1);
     text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);

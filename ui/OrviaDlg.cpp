@@ -102,6 +102,10 @@ BOOL COrviaDlg::OnInitDialog()
     return TRUE;
 }
 
+// The platform keeps the low four bits of a system command for itself, and the commands from
+// 0xF000 up are its own.
+static_assert((IDM_ABOUT & 0xFFF0) == IDM_ABOUT && IDM_ABOUT < 0xF000);
+
 void COrviaDlg::AddAboutEntryToSystemMenu()
 {
     CMenu systemMenu = GetSystemMenu(FALSE);

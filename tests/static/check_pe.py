@@ -319,6 +319,13 @@ DIALOGS = {
 
 ABOUT_STRING_ID = 101
 ABOUT_STRING = "about Orvia(&A)..."
+HELP_FAILED_STRING_ID = 61703
+HELP_FAILED_STRING = "\u542F\u52A8\u5E2E\u52A9\u5931\u8D25\u3002"
+# Each string alone in its block, under exactly its language.
+STRINGS = (
+    (ABOUT_STRING_ID, LANG_EN_GB, ABOUT_STRING),
+    (HELP_FAILED_STRING_ID, LANG_ZH_CN, HELP_FAILED_STRING),
+)
 
 ICON_GROUPS = (128, 132, 133)
 ICON_FORMATS = sorted([(32, 4), (16, 4), (32, 8), (16, 8)])
@@ -442,20 +449,25 @@ def check_dialog(number, data, r):
 
 
 def check_strings(res, r):
-    block = ABOUT_STRING_ID // 16 + 1
-    what = "string block %d (strings %d-%d)" % (block, (block - 1) * 16, block * 16 - 1)
-    data = one_resource(res, r, what, RT_STRING, block, LANG_EN_GB)
-    if data is None:
-        return
-    try:
-        strings = parse_string_block(data)
-    except (struct.error, UnicodeDecodeError) as e:
-        r.fail(what, "cannot be read: %s" % e)
-        return
-    r.equal("string %d" % ABOUT_STRING_ID, ABOUT_STRING, strings[ABOUT_STRING_ID % 16], show)
-    others = [(block - 1) * 16 + i for i, s in enumerate(strings) if s and i != ABOUT_STRING_ID % 16]
-    if others:
-        r.fail(what, "holds other strings too: %s" % ", ".join(map(str, others)))
+    for number, lang, text in STRINGS:
+        block = number // 16 + 1
+        what = "string block %d (strings %d-%d)" % (block, (block - 1) * 16, block * 16 - 1)
+        data = one_resource(res, r, what, RT_STRING, block, lang)
+        if data is None:
+            continue
+        try:
+            strings = parse_string_block(data)
+        except (struct.error, UnicodeDecodeError) as e:
+            r.fail(what, "cannot be read: %s" % e)
+            continue
+        r.equal("string %d" % number, text, strings[number % 16], show)
+        others = [(block - 1) * 16 + i for i, s in enumerate(strings) if s and i != number % 16]
+        if others:
+            r.fail(what, "holds other strings too: %s" % ", ".join(map(str, others)))
+    expected_blocks = {number // 16 + 1 for number, _, _ in STRINGS}
+    extra = sorted({n for (t, n, _) in res if t == RT_STRING} - expected_blocks, key=str)
+    if extra:
+        r.fail("string blocks", "unexpected blocks: %s" % ", ".join(map(str, extra)))
 
 
 def check_version(res, r):

@@ -204,24 +204,37 @@ class DialogTest(Case):
 
 
 class StringTest(Case):
-    def block(self, extra=None, text=c.ABOUT_STRING):
+    def block(self, extra=None, text=c.ABOUT_STRING, index=5):
         strings = [""] * 16
-        strings[5] = text
+        strings[index] = text
         if extra is not None:
             strings[extra] = "x"
         return string_block(strings)
 
+    def help_block(self, text=c.HELP_FAILED_STRING):
+        return self.block(text=text, index=c.HELP_FAILED_STRING_ID % 16)
+
     def test_cases(self):
+        about = (c.RT_STRING, 7, c.LANG_EN_GB)
+        help_ = (c.RT_STRING, 3857, c.LANG_ZH_CN)
+        both = {about: self.block(), help_: self.help_block()}
         cases = [
-            ("alone", {(c.RT_STRING, 7, c.LANG_EN_GB): self.block()}, None),
-            ("another string", {(c.RT_STRING, 7, c.LANG_EN_GB): self.block(extra=6)}, "holds other strings too: 102"),
-            ("capital A", {(c.RT_STRING, 7, c.LANG_EN_GB): self.block(text="About Orvia(&A)...")}, "string 101"),
-            ("ellipsis character", {(c.RT_STRING, 7, c.LANG_EN_GB): self.block(text="about Orvia(&A)\u2026")},
+            ("alone", both, None),
+            ("another string", both | {about: self.block(extra=6)}, "holds other strings too: 102"),
+            ("capital A", {about: self.block(text="About Orvia(&A)..."), help_: self.help_block()}, "string 101"),
+            ("ellipsis character", {about: self.block(text="about Orvia(&A)\u2026"), help_: self.help_block()},
              "string 101"),
-            ("US English", {(c.RT_STRING, 7, c.LANG_EN_US): self.block()}, "expected only 0x0809"),
-            ("also Chinese", {(c.RT_STRING, 7, c.LANG_EN_GB): self.block(),
-                              (c.RT_STRING, 7, c.LANG_ZH_CN): self.block()}, "expected only 0x0809"),
-            ("absent", {}, "missing"),
+            ("US English", {(c.RT_STRING, 7, c.LANG_EN_US): self.block(), help_: self.help_block()},
+             "expected only 0x0809"),
+            ("also Chinese", both | {(c.RT_STRING, 7, c.LANG_ZH_CN): self.block()},
+             "expected only 0x0809"),
+            ("absent", {help_: self.help_block()}, "missing"),
+            ("help text without its full stop", {about: self.block(), help_: self.help_block(
+                text=c.HELP_FAILED_STRING[:-1])}, "string 61703"),
+            ("help text in English too", both | {(c.RT_STRING, 3857, c.LANG_EN_US): self.help_block()},
+             "expected only 0x0804"),
+            ("no help text", {about: self.block()}, "string block 3857"),
+            ("a block more", both | {(c.RT_STRING, 8, c.LANG_EN_GB): self.block()}, "unexpected blocks: 8"),
         ]
         for name, res, label in cases:
             with self.subTest(name):

@@ -53,6 +53,32 @@ TEST_F(Application, RestartRegistrationCommandLine) {
     EXPECT_TRUE(App().m_strRestartCommandLine.IsEmpty());
 }
 
+// The arguments are what follows the program name and the blanks after it, the name ending at
+// its closing quote when it starts with one, else at the first blank or control character.
+TEST_F(Application, ArgumentTextFollowsTheProgramName) {
+    struct Case {
+        const wchar_t* commandLine;
+        const wchar_t* arguments;
+    };
+    const Case cases[] = {
+        {L"Setup.exe", L""},
+        {L"Setup.exe a b", L"a b"},
+        {L"Setup.exe   \t a  b ", L"a  b "},
+        {L"\"C:\\Setup Files\\Setup.exe\" /x", L"/x"},
+        {L"\"C:\\Setup Files\\Setup.exe\"/x y", L"/x y"},
+        {L"\"child.exe\"x y", L"x y"},
+        {L"\"no closing quote a b", L""},
+        {L"C:\\Set\"up a\".exe b", L"a\".exe b"},
+        {L"", L""},
+    };
+    for (const Case& c : cases) {
+        std::wstring line = c.commandLine;
+        LPWSTR arguments = AfxArgumentText(line.data());
+        EXPECT_EQ(std::wstring(arguments), c.arguments) << std::string(line.begin(), line.end());
+        EXPECT_GE(arguments, line.data());  // a pointer into the command line itself
+    }
+}
+
 // The message box of a framework string: its text from the framework's table, the
 // application's name as title. A hook reads the box and closes it.
 std::vector<std::wstring> g_boxTexts;

@@ -212,12 +212,12 @@ TEST_F(ModalLoop, EntryPointReturnsTheLastMessagesWParam) {
             return FALSE;
         };
         static wchar_t arguments[] = L"alpha beta";
-        const UINT before = SetErrorMode(0);
-        SetErrorMode(before);
+        // The entry point adds its two bits to the mode the process inherited.
+        const UINT before = SetErrorMode(SEM_NOGPFAULTERRORBOX);
         EXPECT_EQ(AfxWinMain(GetModuleHandleW(nullptr), nullptr, arguments, SW_SHOWNORMAL), c.exitCode);
         const UINT mode = SetErrorMode(before);
-        EXPECT_EQ(mode & (SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX),
-                  static_cast<UINT>(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX));
+        EXPECT_EQ(mode & (SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX),
+                  static_cast<UINT>(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX));
         EXPECT_EQ(App().exitInstanceCalls, 1);
         EXPECT_EQ(App().m_pMainWnd, nullptr);
         EXPECT_TRUE(TakeQuitMessage());  // posted when the main window went; nothing read it

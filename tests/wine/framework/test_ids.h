@@ -5,6 +5,7 @@
 #define IDD_CENTERMOUSE 201    // DS_CENTERMOUSE
 #define IDD_ABSALIGN 202       // DS_ABSALIGN at (10, 10), classic template
 #define IDD_CENTER 203         // DS_CENTER
+#define IDD_PLACED 204         // like IDD_PLAIN, at (20, 10)
 #define IDD_NESTED 210         // a smaller box for nested runs
 #define IDD_MISSING 299        // no such template
 
