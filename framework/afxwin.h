@@ -122,6 +122,7 @@ protected:
     unsigned m_flags = 0;
     int m_modalResult = -1;
     WNDPROC m_superWndProc = nullptr;
+    CWnd* m_pNextPermanent = nullptr;  // the chain of permanent wrappers (AfxThreadState)
 
     friend LRESULT CALLBACK AfxWndProc(HWND, UINT, WPARAM, LPARAM);
     friend LRESULT CALLBACK AfxCbtHook(int, WPARAM, LPARAM);

@@ -23,12 +23,11 @@ bool CCmdTarget::OnCmdMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* r
 }
 
 // ---------------------------------------------------------------------------------------------
-// Wrappers. A permanent wrapper is found through a property of its window; temporaries live in
-// a chain until the modal loop is idle.
-
-namespace {
-constexpr wchar_t kWrapperProp[] = L"OrviaFrameworkWnd";
-}
+// Wrappers. Permanent wrappers stay in a chain of their own from SubclassWindow until
+// UnsubclassWindow, which runs at the latest when their window gets WM_NCDESTROY, so no entry
+// outlives its window. (Looking a wrapper up here rather than in a window property saves a
+// round trip to the window manager on every message.) Temporaries live in a chain until the
+// modal loop is idle.
 
 struct AfxTempWnd : CWnd {
     AfxTempWnd* next = nullptr;
@@ -39,7 +38,11 @@ CWnd::~CWnd() {
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-    return hWnd ? static_cast<CWnd*>(GetPropW(hWnd, kWrapperProp)) : nullptr;
+    if (!hWnd) return nullptr;
+    for (CWnd* wnd = AfxState().permanentWnds; wnd; wnd = wnd->m_pNextPermanent) {
+        if (wnd->m_hWnd == hWnd) return wnd;
+    }
+    return nullptr;
 }
 
 CWnd* CWnd::FromHandle(HWND hWnd) {
@@ -68,7 +71,9 @@ void AfxDeleteTempWnds() {
 
 BOOL CWnd::SubclassWindow(HWND hWnd) {
     if (!hWnd || m_hWnd || FromHandlePermanent(hWnd)) return FALSE;
-    if (!SetPropW(hWnd, kWrapperProp, this)) return FALSE;
+    AfxThreadState& state = AfxState();
+    m_pNextPermanent = state.permanentWnds;
+    state.permanentWnds = this;
     m_hWnd = hWnd;
     m_superWndProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
@@ -80,7 +85,13 @@ HWND CWnd::UnsubclassWindow() {
     if (!hWnd) return nullptr;
     if (m_superWndProc)
         SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_superWndProc));
-    RemovePropW(hWnd, kWrapperProp);
+    for (CWnd** link = &AfxState().permanentWnds; *link; link = &(*link)->m_pNextPermanent) {
+        if (*link == this) {
+            *link = m_pNextPermanent;
+            break;
+        }
+    }
+    m_pNextPermanent = nullptr;
     m_superWndProc = nullptr;
     m_hWnd = nullptr;
     return hWnd;

@@ -130,4 +130,47 @@ TEST_F(Window, FocusTextAndSystemMenuCalls) {
     EXPECT_EQ(dlg.DoModal(), IDOK);
 }
 
+// A permanent wrapper is found from its window from SubclassWindow until UnsubclassWindow, the
+// destruction of the window or the destruction of the wrapper, whichever comes first, and never
+// after: window handles are reused.
+TEST_F(Window, PermanentWrappersLastAsLongAsTheirWindowsAndWrappers) {
+    const auto makeWindow = [] {
+        return CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    };
+    HWND first = makeWindow(), second = makeWindow(), third = makeWindow();
+    ASSERT_TRUE(first && second && third);
+    const LONG_PTR staticProc = GetWindowLongPtrW(third, GWLP_WNDPROC);
+    CWnd a, b;
+    {
+        CWnd c;
+        EXPECT_TRUE(a.SubclassWindow(first));
+        EXPECT_TRUE(b.SubclassWindow(second));
+        EXPECT_TRUE(c.SubclassWindow(third));
+        EXPECT_EQ(CWnd::FromHandlePermanent(first), &a);
+        EXPECT_EQ(CWnd::FromHandlePermanent(second), &b);
+        EXPECT_EQ(CWnd::FromHandlePermanent(third), &c);
+        CWnd other;
+        EXPECT_FALSE(other.SubclassWindow(second));  // one permanent wrapper per window
+        EXPECT_EQ(other.m_hWnd, nullptr);
+
+        EXPECT_EQ(b.UnsubclassWindow(), second);  // from the middle of the chain
+        EXPECT_EQ(CWnd::FromHandlePermanent(second), nullptr);
+        EXPECT_EQ(CWnd::FromHandlePermanent(first), &a);
+        EXPECT_EQ(CWnd::FromHandlePermanent(third), &c);
+        EXPECT_TRUE(b.SubclassWindow(second));  // and attached again
+        EXPECT_EQ(CWnd::FromHandlePermanent(second), &b);
+    }
+    // The wrapper went first: its window is on its own again.
+    EXPECT_EQ(CWnd::FromHandlePermanent(third), nullptr);
+    EXPECT_EQ(GetWindowLongPtrW(third, GWLP_WNDPROC), staticProc);
+    // The window went first: the wrapper lets go of it.
+    EXPECT_TRUE(DestroyWindow(first));
+    EXPECT_EQ(a.m_hWnd, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(first), nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(second), &b);
+    EXPECT_TRUE(DestroyWindow(second));
+    EXPECT_EQ(CWnd::FromHandlePermanent(second), nullptr);
+    DestroyWindow(third);
+}
+
 }  // namespace
