@@ -202,8 +202,7 @@ protected:
 private:
     void OnOKCommand() { OnOK(); }
     void OnCancelCommand() { OnCancel(); }
-    DWORD m_templateStyle = 0;       // DS_* flags of the template DoModal loaded
-    bool m_templateAtOrigin = true;  // whether that template places the dialog at (0, 0)
+    bool m_templateLeavesPlacement = false;  // the template DoModal loaded: at (0, 0), no DS_ placement
 
     friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
 };

@@ -18,26 +18,22 @@ CDialog::CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_pP
 
 namespace {
 
-// The style of a dialog template and whether it places the dialog at (0, 0), in either of the
-// template's two forms.
-struct TemplatePlacement {
+// Whether a dialog template, in either of its two forms, leaves the dialog's place to the
+// framework: it puts the dialog at (0, 0) and asks for no placement of the platform's.
+bool TemplateLeavesPlacement(const void* dialogTemplate) {
+    const WORD* words = static_cast<const WORD*>(dialogTemplate);
     DWORD style;
     bool atOrigin;
-};
-
-TemplatePlacement ReadTemplatePlacement(const void* dialogTemplate) {
-    const WORD* words = static_cast<const WORD*>(dialogTemplate);
-    TemplatePlacement placement{};
     if (words[0] == 1 && words[1] == 0xFFFF) {
         // DLGTEMPLATEEX: version, signature, help id, extended style, style, item count, x, y
-        CopyMemory(&placement.style, words + 6, sizeof placement.style);
-        placement.atOrigin = words[9] == 0 && words[10] == 0;
+        CopyMemory(&style, words + 6, sizeof style);
+        atOrigin = words[9] == 0 && words[10] == 0;
     } else {
         const DLGTEMPLATE* classic = static_cast<const DLGTEMPLATE*>(dialogTemplate);
-        placement.style = classic->style;
-        placement.atOrigin = classic->x == 0 && classic->y == 0;
+        style = classic->style;
+        atOrigin = classic->x == 0 && classic->y == 0;
     }
-    return placement;
+    return atOrigin && !(style & (DS_ABSALIGN | DS_CENTER | DS_CENTERMOUSE));
 }
 
 }  // namespace
@@ -70,8 +66,8 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam) {
     // or showed it.
     RECT after;
     ::GetWindowRect(hWnd, &after);
-    if (dlg->m_templateAtOrigin && !(dlg->m_templateStyle & (DS_ABSALIGN | DS_CENTER | DS_CENTERMOUSE)) &&
-        !::IsWindowVisible(hWnd) && before.left == after.left && before.top == after.top) {
+    if (dlg->m_templateLeavesPlacement && !::IsWindowVisible(hWnd) && before.left == after.left &&
+        before.top == after.top) {
         dlg->CenterWindow();
     }
     return result;
@@ -84,9 +80,7 @@ INT_PTR CDialog::DoModal() {
     HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
     const void* dialogTemplate = loaded ? LockResource(loaded) : nullptr;
     if (!dialogTemplate) return -1;
-    const TemplatePlacement placement = ReadTemplatePlacement(dialogTemplate);
-    m_templateStyle = placement.style;
-    m_templateAtOrigin = placement.atOrigin;
+    m_templateLeavesPlacement = TemplateLeavesPlacement(dialogTemplate);
 
     // Owned by the parent, else by the application's main window once that has a window.
     CWinApp* app = AfxGetApp();
