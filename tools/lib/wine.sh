@@ -1,13 +1,24 @@
-# Sourced by the tools: a private X display and a prepared Wine prefix for the programs we run.
-#   orvia_wine_session   starts Xvfb, prepares $WINEPREFIX, starts wineserver; stops all on exit
-# The prefix lives in build/wineprefix and is made again whenever this file changes.
+# Sourced by the tools: a private X display and prepared Wine prefixes for the programs we run.
+#   orvia_wine_session [KIND...]   starts Xvfb, prepares a prefix of each KIND (default: win64)
+#                                  and starts its wineserver; stops all on exit. WINEPREFIX is left
+#                                  at the first KIND's prefix.
+#   orvia_use_prefix KIND          points WINEPREFIX (and WINE, the loader for its programs) at it
+#   orvia_x86_runnable [KIND]      whether 32-bit programs run in that prefix (default: win64);
+#                                  when not, why is in ORVIA_X86_REASON
+# Prefix kinds: win64, the 64-bit prefix in which 32-bit programs run under WoW64, as on most
+# users' machines (build/wineprefix, or $WINEPREFIX when it is set); win32, a 32-bit prefix, which
+# stands in for 32-bit Windows (build/wineprefix32). Each is made again whenever this file changes.
 
 ORVIA_ROOT=${ORVIA_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
-WINE=/usr/lib/wine/wine64
+ORVIA_WINE64=/usr/lib/wine/wine64
+ORVIA_WINE32=/usr/lib/wine/wine
+WINE=$ORVIA_WINE64
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-export WINEARCH=win64
 unset LC_ALL LC_MESSAGES
+declare -A ORVIA_PREFIX=([win64]=${WINEPREFIX:-$ORVIA_ROOT/build/wineprefix}
+                         [win32]=${WINEPREFIX32:-$ORVIA_ROOT/build/wineprefix32})
+ORVIA_SESSION_PREFIXES=()
 
 orvia_start_xvfb() {
     local fifo_dir
@@ -22,6 +33,11 @@ orvia_start_xvfb() {
     rm -rf "$fifo_dir"
 }
 
+orvia_use_prefix() {
+    export WINEPREFIX=${ORVIA_PREFIX[$1]}
+    if [ "$1" = win32 ]; then WINE=$ORVIA_WINE32; export WINEARCH=win32; else WINE=$ORVIA_WINE64; export WINEARCH=win64; fi
+}
+
 # Registers what Windows registers for .msi files: msiexec with the package and every parameter.
 orvia_register_msi_handler() {
     local command=${1:-'"C:\windows\system32\msiexec.exe" /i "%1" %*'}
@@ -29,15 +45,22 @@ orvia_register_msi_handler() {
     "$WINE" reg add 'HKLM\Software\Classes\Msi.Package\shell\Open\command' /ve /d "$command" /f >/dev/null 2>&1
 }
 
-orvia_prepare_prefix() {
-    export WINEPREFIX=${WINEPREFIX:-$ORVIA_ROOT/build/wineprefix}
-    local stamp
-    stamp=$(sha256sum "${BASH_SOURCE[0]}" | cut -c1-16)
+orvia_prepare_prefix() {  # orvia_prepare_prefix [KIND]
+    local kind=${1:-win64} stamp
+    orvia_use_prefix "$kind"
+    # A WoW64 prefix made without 32-bit Wine has no 32-bit system folder: make it again then.
+    stamp="$(sha256sum "${BASH_SOURCE[0]}" | cut -c1-16) $kind $([ -x "$ORVIA_WINE32" ] && echo wine32)"
     if [ "$(cat "$WINEPREFIX/.orvia-stamp" 2>/dev/null)" != "$stamp" ]; then
-        echo "Preparing the Wine prefix $WINEPREFIX (once)..."
+        if [ "$kind" = win32 ] && [ ! -x "$ORVIA_WINE32" ]; then
+            return 1
+        fi
+        echo "Preparing the $kind Wine prefix $WINEPREFIX (once)..."
         rm -rf "$WINEPREFIX"
         mkdir -p "$(dirname "$WINEPREFIX")"
-        "$WINE" wineboot -i >/dev/null 2>&1
+        if ! "$WINE" wineboot -i >/dev/null 2>&1 || [ ! -d "$WINEPREFIX/drive_c" ]; then
+            rm -rf "$WINEPREFIX"
+            return 1
+        fi
         # Without a window manager every hidden window costs 2 s unless Wine manages none.
         "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
         "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
@@ -48,14 +71,59 @@ orvia_prepare_prefix() {
 }
 
 orvia_stop_session() {
-    /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+    local prefix
+    for prefix in "${ORVIA_SESSION_PREFIXES[@]}"; do
+        WINEPREFIX=$prefix /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+    done
     [ -n "${ORVIA_XVFB_PID:-}" ] && kill "$ORVIA_XVFB_PID" 2>/dev/null
     true
 }
 
 orvia_wine_session() {
+    local kind kinds=("${@:-win64}")
     orvia_start_xvfb
     trap orvia_stop_session EXIT
-    orvia_prepare_prefix
-    /usr/lib/wine/wineserver -p >/dev/null 2>&1 </dev/null
+    for kind in "${kinds[@]}"; do
+        orvia_prepare_prefix "$kind" || continue
+        ORVIA_SESSION_PREFIXES+=("$WINEPREFIX")
+        /usr/lib/wine/wineserver -p >/dev/null 2>&1 </dev/null
+    done
+    orvia_use_prefix "${kinds[0]}"
+}
+
+# Runs a tiny 32-bit console program under the 32-bit loader in the KIND prefix, with a time
+# limit; kernels without 32-bit (IA32) emulation fail at once ("Exec format error").
+orvia_x86_runnable() {
+    local kind=${1:-win64} dir=$ORVIA_ROOT/build/x86-probe rc=0 saved=${WINEPREFIX:-}
+    ORVIA_X86_REASON=""
+    if [ ! -x "$ORVIA_WINE32" ]; then
+        ORVIA_X86_REASON="32-bit Wine (wine32:i386) is not installed; tools/deps said why"
+        return 1
+    fi
+    mkdir -p "$dir"
+    # The loader is a 32-bit Linux program: without IA32 emulation it cannot start at all.
+    if ! "$ORVIA_WINE32" --version >"$dir/loader.out" 2>&1 </dev/null; then
+        ORVIA_X86_REASON="this machine cannot run 32-bit programs: $ORVIA_WINE32 does not start"
+        ORVIA_X86_REASON+=" ($(grep -o -m1 -i 'exec format error' "$dir/loader.out" || echo 'see '"$dir/loader.out"))"
+        return 1
+    fi
+    if [ ! -s "$dir/probe32.exe" ] || [ "$ORVIA_ROOT/tools/lib/x86-probe.c" -nt "$dir/probe32.exe" ]; then
+        i686-w64-mingw32-gcc -O2 -s -o "$dir/probe32.exe" "$ORVIA_ROOT/tools/lib/x86-probe.c" 2>"$dir/build.log" || {
+            ORVIA_X86_REASON="the 32-bit probe does not build (see $dir/build.log)"; return 1; }
+    fi
+    if [ ! -f "${ORVIA_PREFIX[$kind]}/.orvia-stamp" ]; then
+        ORVIA_X86_REASON="the $kind prefix could not be made"
+        return 1
+    fi
+    WINEPREFIX=${ORVIA_PREFIX[$kind]} timeout 120 "$ORVIA_WINE32" "$dir/probe32.exe" \
+        >"$dir/$kind.out" 2>"$dir/$kind.err" </dev/null || rc=$?
+    [ -n "$saved" ] && export WINEPREFIX=$saved
+    if grep -q '32-bit programs run' "$dir/$kind.out"; then
+        return 0
+    elif [ "$rc" = 124 ]; then
+        ORVIA_X86_REASON="the 32-bit probe did not finish within 120 s in the $kind prefix"
+    else
+        ORVIA_X86_REASON="32-bit Wine did not run the probe in the $kind prefix (exit code $rc; see $dir/$kind.err)"
+    fi
+    return 1
 }
