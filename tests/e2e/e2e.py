@@ -13,8 +13,10 @@ Groups (one CTest test each):
   endings    every way the dialog ends, the current directory, changed selections, hover, About
   installer  a real package built with wixl, installed by Wine's msiexec through the shell
 
-Runs inside the Wine session of tools/test ($WINEPREFIX and $DISPLAY come from there). Wine's
-output always goes to files, never through a pipe.
+Runs inside the Wine session of tools/test ($WINEPREFIX and $DISPLAY come from there), with the
+Wine loader given by --wine: the 32-bit one for the 32-bit program, in a 64-bit (WoW64) or a
+32-bit prefix, wine64 for the 64-bit build. Wine's output always goes to files, never through a
+pipe.
 """
 
 import argparse
@@ -26,7 +28,6 @@ import sys
 import time
 from pathlib import Path
 
-WINE = "/usr/lib/wine/wine64"
 PACKAGE = "Quillmere_Business.msi"
 FOLDER = "Suite Setup"
 MSIEXEC_COMMAND = '"C:\\windows\\system32\\msiexec.exe" /i "%1" %*'
@@ -138,6 +139,7 @@ class Session:
         self.recorder.parent.mkdir()
         shutil.copy2(args.recorder, self.recorder)
         self.probe_exe = Path(args.probe).resolve()
+        self.loader = args.wine
         self.counter = 0
         self.env = dict(os.environ)
         for name in ("LC_ALL", "LC_MESSAGES", "LANGUAGE"):
@@ -158,7 +160,7 @@ class Session:
         out, err, out_path = self._files(tag)
         with out, err:
             try:
-                rc = subprocess.run([WINE, *args], stdout=out, stderr=err, stdin=subprocess.DEVNULL,
+                rc = subprocess.run([self.loader, *args], stdout=out, stderr=err, stdin=subprocess.DEVNULL,
                                     env=env or self.env, cwd=cwd or self.work, timeout=timeout).returncode
             except subprocess.TimeoutExpired:
                 rc = None
@@ -206,7 +208,7 @@ class Run:
         env = dict(session.env, LANG=lang, ORVIA_LAUNCH_LOG=windows_path(self.log))
         out, err, _ = session._files("setup-" + file_name(name))
         with out, err:
-            self.process = subprocess.Popen([WINE, str(setup or session.setup), *args], stdout=out, stderr=err,
+            self.process = subprocess.Popen([session.loader, str(setup or session.setup), *args], stdout=out, stderr=err,
                                             stdin=subprocess.DEVNULL, env=env, cwd=cwd or session.start_dir)
         self.exit_code = None
 
@@ -551,6 +553,7 @@ def main():
     parser.add_argument("--probe", required=True)
     parser.add_argument("--mktransform", help="the transform writer (installer group)")
     parser.add_argument("--work", required=True)
+    parser.add_argument("--wine", default="/usr/lib/wine/wine64", help="the Wine loader for the programs")
     parser.add_argument("--only", help="run only the cases whose name holds this text")
     args = parser.parse_args()
     session = Session(args)

@@ -4,7 +4,7 @@ still uses a language-resource library there, which it loads by full path.
 
 Each run copies a program into a fresh folder together with a marker DLL under each planted
 name (a marker DLL leaves "<name>.loaded" beside itself when anything loads it), starts it under
-wine64 with that folder as the current directory and with WINEDLLOVERRIDES asking Wine to prefer
+Wine (the loader of the program's architecture, --wine) with that folder as the current directory and with WINEDLLOVERRIDES asking Wine to prefer
 native DLLs of those names to its own, waits for the dialog, lets it paint and settle, and ends
 it. Runs:
 
@@ -29,8 +29,6 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "lib"))
 import xwatch  # noqa: E402
-
-WINE = "/usr/lib/wine/wine64"
 
 # Names planted in download folders against installers, and DLLs that the common controls, the
 # theme engine and the shell load on demand.
@@ -72,7 +70,7 @@ def run(program, folder, watcher, planted, extra_files=()):
     watcher.drain()
     with open(folder / "wine.out", "wb") as out, open(folder / "wine.err", "wb") as err:
         start = time.monotonic()
-        process = subprocess.Popen([WINE, str(target)], cwd=folder, env=env, stdin=subprocess.DEVNULL,
+        process = subprocess.Popen([ARGS.wine, str(target)], cwd=folder, env=env, stdin=subprocess.DEVNULL,
                                    stdout=out, stderr=err, start_new_session=True)
         size = watcher.wait_for_dialog(start + 60)
         if size:
@@ -91,6 +89,7 @@ def main():
     parser = argparse.ArgumentParser()
     for option in ("--setup", "--unhardened", "--marker", "--language-library", "--work"):
         parser.add_argument(option, required=True)
+    parser.add_argument("--wine", default="/usr/lib/wine/wine64", help="the Wine loader for the programs")
     ARGS = parser.parse_args()
     work = Path(ARGS.work)
     watcher = xwatch.Watcher()

@@ -393,26 +393,34 @@ std::wstring ModuleFolderName()
     return withoutSeparator.substr(withoutSeparator.rfind(L'\\') + 1);
 }
 
+namespace {
+
+struct OwnedDialogSearch {
+    HWND owner;
+    HWND found;
+};
+
+// A named callback: the platform calls it with its own calling convention, which on 32-bit x86
+// (stdcall) a lambda's function pointer does not have.
+BOOL CALLBACK FindOwnedDialogProc(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<OwnedDialogSearch*>(param);
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (GetWindow(window, GW_OWNER) == search->owner && IsWindowVisible(window) &&
+        std::wcscmp(name, L"#32770") == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 HWND FindOwnedDialog(HWND owner)
 {
-    struct Search {
-        HWND owner;
-        HWND found;
-    } search{owner, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            wchar_t name[16] = {};
-            GetClassNameW(window, name, 16);
-            if (GetWindow(window, GW_OWNER) == s->owner && IsWindowVisible(window) &&
-                std::wcscmp(name, L"#32770") == 0) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    OwnedDialogSearch search{owner, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindOwnedDialogProc, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
