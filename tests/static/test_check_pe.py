@@ -512,8 +512,8 @@ class ResourceTreeTest(Case):
 
     def test_cases(self):
         good = {c.RT_DIALOG: {102: {c.LANG_ZH_CN: (4, 3)}}, "PNG": {"LOGO": {c.LANG_EN_US: (10, 2)}}}
-        self.assertEqual({(c.RT_DIALOG, 102, c.LANG_ZH_CN): bytes([4, 5, 6]), ("PNG", "LOGO", c.LANG_EN_US): bytes([10, 11])},
-                         c.resources(self.image(good)))
+        self.assertEqual({(c.RT_DIALOG, 102, c.LANG_ZH_CN): bytes([4, 5, 6]),
+                          ("PNG", "LOGO", c.LANG_EN_US): bytes([10, 11])}, c.resources(self.image(good)))
         self.assertEqual({}, c.resources(types.SimpleNamespace()))
         faults = [
             ("type leaf", {c.RT_DIALOG: (0, 1)}, "has no name directory"),
