@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Static checks of the shipping Setup.exe.
 
     check_pe.py EXE [--arch x86|x64]
@@ -13,9 +13,13 @@ failure is reported on its own line; the exit code is 0 when there is none.
 --arch x64 checks the 64-bit test build of the same sources: machine AMD64, an amd64
 manifest, no minimum-version and no Windows XP import checks.
 
-Standard library only; the PE file is parsed here. Where objdump (mingw-w64 binutils)
-and wrestool (icoutils) are installed, their reading of the headers, imports and the
-resource directory is compared with this one, so a misreading here shows up too.
+The image is read with pefile (Debian's python3-pefile, for the system's python3): headers,
+data directories, imports, the resource tree and each resource's language and bytes. The
+resources' own formats (dialog templates, string blocks, the version block, icon directories)
+are decoded here, field by field, so that every byte the program carries is compared.
+pefile reads leniently: on a malformed directory it warns and stops, so its warnings are
+failures here, and where objdump (mingw-w64 binutils) and wrestool (icoutils) are installed
+their lists of imports and resources are compared with pefile's.
 """
 
 import os
@@ -25,6 +29,12 @@ import struct
 import subprocess
 import sys
 import xml.etree.ElementTree as ET
+
+try:
+    import pefile
+except ImportError:
+    sys.exit("check_pe.py: pefile is missing: tools/deps installs python3-pefile, "
+             "which /usr/bin/python3 sees (%s is running this)" % sys.executable)
 
 # --------------------------------------------------------------------------- PE file
 
@@ -38,125 +48,59 @@ RT_ICON, RT_DIALOG, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 6,
 MACHINE_I386, MACHINE_AMD64 = 0x014C, 0x8664
 SUBSYSTEM_WINDOWS_GUI = 2
 DLL_DYNAMIC_BASE, DLL_NX_COMPAT, DLL_TERMINAL_SERVER_AWARE = 0x0040, 0x0100, 0x8000
+DIR_IMPORT, DIR_RESOURCE, DIR_BASERELOC, DIR_DELAY_IMPORT = 1, 2, 5, 13
 
 
-class PE:
-    """The parts of a PE image that the checks look at."""
+def read_image(data):
+    """The image as pefile reads it, with its import and resource directories."""
+    pe = pefile.PE(data=data, fast_load=True)
+    pe.parse_data_directories(directories=[DIR_IMPORT, DIR_RESOURCE])
+    return pe
 
-    def __init__(self, data):
-        self.data = data
-        if data[:2] != b"MZ":
-            raise PEError("no MZ header")
-        pe = struct.unpack_from("<I", data, 0x3C)[0]
-        if data[pe:pe + 4] != b"PE\0\0":
-            raise PEError("no PE signature")
-        (self.machine, nsections, _, _, _, opt_size,
-         self.characteristics) = struct.unpack_from("<HHIIIHH", data, pe + 4)
-        opt = pe + 24
-        self.magic = struct.unpack_from("<H", data, opt)[0]
-        if self.magic == 0x10B:
-            self.is64 = False
-            dd = opt + 96
-        elif self.magic == 0x20B:
-            self.is64 = True
-            dd = opt + 112
-        else:
-            raise PEError("unknown optional header magic 0x%04X" % self.magic)
-        (self.os_version, self.image_version, self.subsystem_version) = [
-            struct.unpack_from("<HH", data, opt + off) for off in (40, 44, 48)]
-        self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, opt + 68)
-        ndirs = struct.unpack_from("<I", data, dd - 4)[0]
-        self.dirs = [struct.unpack_from("<II", data, dd + 8 * i) for i in range(min(ndirs, 16))]
-        self.sections = []
-        for i in range(nsections):
-            s = opt + opt_size + 40 * i
-            name = data[s:s + 8].rstrip(b"\0").decode("latin-1")
-            vsize, va, rawsize, rawptr = struct.unpack_from("<IIII", data, s + 8)
-            self.sections.append((name, va, max(vsize, rawsize), rawptr, rawsize))
 
-    def offset(self, rva):
-        for _, va, size, rawptr, rawsize in self.sections:
-            if va <= rva < va + size:
-                if rva - va >= rawsize:
-                    raise PEError("RVA 0x%X lies in uninitialised data" % rva)
-                return rawptr + rva - va
-        raise PEError("RVA 0x%X is in no section" % rva)
+def is64(pe):
+    return pe.OPTIONAL_HEADER.Magic == pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS
 
-    def read(self, rva, size):
-        off = self.offset(rva)
-        if off + size > len(self.data):
-            raise PEError("RVA 0x%X + %d runs past the end of the file" % (rva, size))
-        return self.data[off:off + size]
 
-    def cstring(self, rva):
-        off = self.offset(rva)
-        end = self.data.index(b"\0", off)
-        return self.data[off:end].decode("latin-1")
+def directory(pe, index):
+    """(RVA, size) of a data directory; (0, 0) when the header has fewer."""
+    dirs = pe.OPTIONAL_HEADER.DATA_DIRECTORY
+    return (dirs[index].VirtualAddress, dirs[index].Size) if index < len(dirs) else (0, 0)
 
-    def directory(self, index):
-        return self.dirs[index] if index < len(self.dirs) else (0, 0)
 
-    def resources(self):
-        """{(type, name, language): bytes}; type and name are ints or strings."""
-        rva, size = self.directory(2)
-        out = {}
-        if not rva:
-            return out
-        base = self.offset(rva)
-        data = self.data
+def imports(pe):
+    """[(dll, [function name, or '#ordinal'])] from the import directory."""
+    return [(d.dll.decode("latin-1"),
+             ["#%d" % f.ordinal if f.import_by_ordinal else (f.name or b"").decode("latin-1") for f in d.imports])
+            for d in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
 
-        def entries(off):
-            named, ids = struct.unpack_from("<HH", data, base + off + 12)
-            for i in range(named + ids):
-                name, target = struct.unpack_from("<II", data, base + off + 16 + 8 * i)
-                if name & 0x80000000:
-                    p = base + (name & 0x7FFFFFFF)
-                    n = struct.unpack_from("<H", data, p)[0]
-                    key = data[p + 2:p + 2 + 2 * n].decode("utf-16-le")
-                else:
-                    key = name
-                yield key, target
 
-        for rtype, t in entries(0):
-            if not t & 0x80000000:
-                raise PEError("resource type %r has no name directory" % (rtype,))
-            for rname, n in entries(t & 0x7FFFFFFF):
-                if not n & 0x80000000:
-                    raise PEError("resource %r/%r has no language directory" % (rtype, rname))
-                for lang, leaf in entries(n & 0x7FFFFFFF):
-                    if leaf & 0x80000000:
-                        raise PEError("resource %r/%r/%r is not a leaf" % (rtype, rname, lang))
-                    drva, dsize = struct.unpack_from("<II", data, base + leaf)
-                    out[(rtype, rname, lang)] = self.read(drva, dsize)
-        return out
+def resources(pe):
+    """{(type, name, language): bytes}; type and name are ints or strings."""
+    def key(entry):
+        return entry.id if entry.name is None else str(entry.name)
 
-    def imports(self):
-        """[(dll, [function name, or '#ordinal'])] from the import directory."""
-        rva, _ = self.directory(1)
-        out = []
-        if not rva:
-            return out
-        ptr_size = 8 if self.is64 else 4
-        ordinal_flag = 1 << (ptr_size * 8 - 1)
-        while True:
-            ilt, _, _, name, iat = struct.unpack("<IIIII", self.read(rva, 20))
-            if not (ilt or name or iat):
-                break
-            dll = self.cstring(name)
-            funcs = []
-            t = ilt or iat
-            while True:
-                v = struct.unpack("<Q" if self.is64 else "<I", self.read(t, ptr_size))[0]
-                if not v:
-                    break
-                if v & ordinal_flag:
-                    funcs.append("#%d" % (v & 0xFFFF))
-                else:
-                    funcs.append(self.cstring((v & 0x7FFFFFFF) + 2))
-                t += ptr_size
-            out.append((dll, funcs))
-            rva += 20
-        return out
+    out = {}
+    root = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
+    for t in root.entries if root else []:
+        rtype = key(t)
+        if not hasattr(t, "directory"):
+            raise PEError("resource type %r has no name directory" % (rtype,))
+        for n in t.directory.entries:
+            rname = key(n)
+            if not hasattr(n, "directory"):
+                raise PEError("resource %r/%r has no language directory" % (rtype, rname))
+            for leaf in n.directory.entries:
+                lang = key(leaf)
+                if not hasattr(leaf, "data"):
+                    raise PEError("resource %r/%r/%r is not a leaf" % (rtype, rname, lang))
+                rva, size = leaf.data.struct.OffsetToData, leaf.data.struct.Size
+                data = pe.get_data(rva, size)
+                if len(data) != size:
+                    raise PEError("resource %r/%r/%r: RVA 0x%X + %d runs past its section's data" % (
+                        rtype, rname, lang, rva, size))
+                out[(rtype, rname, lang)] = data
+    return out
 
 # --------------------------------------------------------------------------- resource formats
 
@@ -381,18 +325,21 @@ def hex32(v):
 
 
 def check_headers(pe, arch, r):
+    oh = pe.OPTIONAL_HEADER
     machine = MACHINE_I386 if arch == "x86" else MACHINE_AMD64
-    r.equal("machine", machine, pe.machine, lambda v: "0x%04X" % v)
-    r.equal("optional header", arch == "x64", pe.is64, lambda v: "PE32+" if v else "PE32")
-    r.equal("subsystem", SUBSYSTEM_WINDOWS_GUI, pe.subsystem, lambda v: "%d (%s)" % (v, "GUI" if v == 2 else "not GUI"))
+    r.equal("machine", machine, pe.FILE_HEADER.Machine, lambda v: "0x%04X" % v)
+    r.equal("optional header", arch == "x64", is64(pe), lambda v: "PE32+" if v else "PE32")
+    r.equal("subsystem", SUBSYSTEM_WINDOWS_GUI, oh.Subsystem, lambda v: "%d (%s)" % (v, "GUI" if v == 2 else "not GUI"))
     if arch == "x86":
-        r.equal("operating-system version", (5, 1), pe.os_version, lambda v: "%d.%d" % v)
-        r.equal("subsystem version", (5, 1), pe.subsystem_version, lambda v: "%d.%d" % v)
+        r.equal("operating-system version", (5, 1), (oh.MajorOperatingSystemVersion, oh.MinorOperatingSystemVersion),
+                lambda v: "%d.%d" % v)
+        r.equal("subsystem version", (5, 1), (oh.MajorSubsystemVersion, oh.MinorSubsystemVersion),
+                lambda v: "%d.%d" % v)
     for flag, name in ((DLL_DYNAMIC_BASE, "dynamic base (ASLR)"), (DLL_NX_COMPAT, "NX compatible (DEP)"),
                        (DLL_TERMINAL_SERVER_AWARE, "terminal-server aware")):
-        if not pe.dll_characteristics & flag:
-            r.fail("DLL characteristics", "not %s (0x%04X)" % (name, pe.dll_characteristics))
-    if pe.dll_characteristics & DLL_DYNAMIC_BASE and not pe.directory(5)[0]:
+        if not oh.DllCharacteristics & flag:
+            r.fail("DLL characteristics", "not %s (0x%04X)" % (name, oh.DllCharacteristics))
+    if oh.DllCharacteristics & DLL_DYNAMIC_BASE and not directory(pe, DIR_BASERELOC)[0]:
         r.fail("relocations", "dynamic base is set but the image has no base relocations")
 
 
@@ -597,10 +544,10 @@ def load_allow_list(path):
 
 def check_imports(pe, r, allowed):
     """allowed: the (dll, function) pairs known on Windows XP SP3, or None to skip that."""
-    imports = pe.imports()
-    if not imports:
+    listed = imports(pe)
+    if not listed:
         r.fail("imports", "none found")
-    for dll, funcs in imports:
+    for dll, funcs in listed:
         name = dll.lower()
         if name not in SYSTEM_DLLS:
             hint = " (a run-time DLL: link it statically)" if name.startswith(
@@ -614,7 +561,7 @@ def check_imports(pe, r, allowed):
                 r.fail("imports", "%s imported by ordinal %s" % (dll, func[1:]))
             elif (name, func) not in allowed:
                 r.fail("imports", "%s!%s is not known on Windows XP: look it up at run time" % (name, func))
-    if pe.directory(13)[0]:
+    if directory(pe, DIR_DELAY_IMPORT)[0]:
         r.fail("imports", "delay-load imports are present")
 
 
@@ -627,19 +574,12 @@ def run_tool(argv):
 
 
 def cross_check(path, pe, res, r):
-    """Compares this file's reading of the image with objdump's and wrestool's."""
-    objdump = next((t for t in ("x86_64-w64-mingw32-objdump" if pe.is64 else "i686-w64-mingw32-objdump",
+    """Compares pefile's lists of imports and resources with objdump's and wrestool's: where
+    pefile passes over a malformed thunk chain or directory entry, the lists differ."""
+    objdump = next((t for t in ("x86_64-w64-mingw32-objdump" if is64(pe) else "i686-w64-mingw32-objdump",
                                 "objdump") if shutil.which(t)), None)
     out = run_tool([objdump, "-p", path]) if objdump else None
     if out is not None:
-        fields = dict(re.findall(r"^(\w+)\s+([0-9a-fA-F]+)\b", out, re.M))
-        theirs = {k: int(fields[k], 16 if k in ("DllCharacteristics", "Subsystem") else 10)
-                  for k in ("MajorOSystemVersion", "MinorOSystemVersion", "MajorSubsystemVersion",
-                            "MinorSubsystemVersion", "Subsystem", "DllCharacteristics") if k in fields}
-        ours = dict(MajorOSystemVersion=pe.os_version[0], MinorOSystemVersion=pe.os_version[1],
-                    MajorSubsystemVersion=pe.subsystem_version[0], MinorSubsystemVersion=pe.subsystem_version[1],
-                    Subsystem=pe.subsystem, DllCharacteristics=pe.dll_characteristics)
-        r.equal("headers as objdump reads them", ours, theirs)
         imported, dll = set(), None
         for line in out.splitlines():
             m = re.match(r"\s*DLL Name: (\S+)", line)
@@ -649,7 +589,7 @@ def cross_check(path, pe, res, r):
             m = re.match(r"\s+[0-9a-f]+\s+(\d+)\s+(\S+)$", line)
             if dll and m:
                 imported.add("%s!%s" % (dll, m.group(2)))
-        ours = {"%s!%s" % (d.lower(), f) for d, fs in pe.imports() for f in fs if not f.startswith("#")}
+        ours = {"%s!%s" % (d.lower(), f) for d, fs in imports(pe) for f in fs if not f.startswith("#")}
         if imported != ours:
             r.fail("imports as objdump reads them", "only objdump: %s; only here: %s" % (
                 sorted(imported - ours), sorted(ours - imported)))
@@ -670,9 +610,11 @@ def check(path, arch, allow_list):
     r = Report()
     try:
         with open(path, "rb") as f:
-            pe = PE(f.read())
+            pe = read_image(f.read())
+        for warning in pe.get_warnings():
+            r.fail("image as pefile reads it", warning)
         check_headers(pe, arch, r)
-        res = pe.resources()
+        res = resources(pe)
         for number in sorted(DIALOGS):
             data = one_resource(res, r, "dialog %d" % number, RT_DIALOG, number, LANG_ZH_CN)
             if data is not None:
@@ -683,7 +625,7 @@ def check(path, arch, allow_list):
         check_icons(res, r)
         check_imports(pe, r, load_allow_list(allow_list) if arch == "x86" else None)
         cross_check(path, pe, res, r)
-    except (PEError, struct.error, ValueError) as e:
+    except (PEError, pefile.PEFormatError, struct.error, ValueError) as e:
         r.fail(path, "cannot be read as a PE image: %s" % e)
     return r.failures
 

@@ -7,6 +7,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import types
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -403,38 +404,40 @@ class IconTest(Case):
 # --------------------------------------------------------------------------- headers and imports
 
 
-class FakePE:
-    def __init__(self, **kw):
-        self.machine = c.MACHINE_I386
-        self.is64 = False
-        self.subsystem = c.SUBSYSTEM_WINDOWS_GUI
-        self.os_version = (5, 1)
-        self.subsystem_version = (5, 1)
-        self.dll_characteristics = 0x8140
-        self.dirs = {5: (0x1000, 8)}
-        self.import_list = [("KERNEL32.dll", ["GetUserDefaultUILanguage"]), ("USER32.dll", ["DialogBoxParamW"])]
-        self.__dict__.update(kw)
-
-    def directory(self, index):
-        return self.dirs.get(index, (0, 0))
-
-    def imports(self):
-        return self.import_list
+def fake_image(machine=c.MACHINE_I386, is64=False, subsystem=c.SUBSYSTEM_WINDOWS_GUI, os_version=(5, 1),
+               subsystem_version=(5, 1), dll_characteristics=0x8140, dirs=None, import_list=None):
+    """The parts of pefile's reading of an image that the header and import checks use."""
+    ns = types.SimpleNamespace
+    dirs = {5: (0x1000, 8)} if dirs is None else dirs
+    if import_list is None:
+        import_list = [("KERNEL32.dll", ["GetUserDefaultUILanguage"]), ("USER32.dll", ["DialogBoxParamW"])]
+    return ns(
+        FILE_HEADER=ns(Machine=machine),
+        OPTIONAL_HEADER=ns(
+            Magic=0x20B if is64 else 0x10B, Subsystem=subsystem, DllCharacteristics=dll_characteristics,
+            MajorOperatingSystemVersion=os_version[0], MinorOperatingSystemVersion=os_version[1],
+            MajorSubsystemVersion=subsystem_version[0], MinorSubsystemVersion=subsystem_version[1],
+            DATA_DIRECTORY=[ns(VirtualAddress=dirs.get(i, (0, 0))[0], Size=dirs.get(i, (0, 0))[1]) for i in range(16)]),
+        DIRECTORY_ENTRY_IMPORT=[
+            ns(dll=dll.encode(), imports=[
+                ns(import_by_ordinal=True, ordinal=int(f[1:]), name=None) if f.startswith("#") else
+                ns(import_by_ordinal=False, ordinal=None, name=f.encode()) for f in funcs])
+            for dll, funcs in import_list])
 
 
 class HeaderTest(Case):
     def test_cases(self):
         cases = [
-            ("good", FakePE(), "x86", None),
-            ("good 64-bit", FakePE(machine=c.MACHINE_AMD64, is64=True, os_version=(4, 0)), "x64", None),
-            ("64-bit shipped", FakePE(machine=c.MACHINE_AMD64, is64=True), "x86", "machine"),
-            ("console", FakePE(subsystem=3), "x86", "subsystem"),
-            ("Vista and later", FakePE(os_version=(6, 0)), "x86", "operating-system version"),
-            ("Windows 2000", FakePE(subsystem_version=(5, 0)), "x86", "subsystem version"),
-            ("no ASLR", FakePE(dll_characteristics=0x8100), "x86", "dynamic base"),
-            ("no DEP", FakePE(dll_characteristics=0x8040), "x86", "NX compatible"),
-            ("not TS aware", FakePE(dll_characteristics=0x0140), "x86", "terminal-server aware"),
-            ("no relocations", FakePE(dirs={}), "x86", "relocations"),
+            ("good", fake_image(), "x86", None),
+            ("good 64-bit", fake_image(machine=c.MACHINE_AMD64, is64=True, os_version=(4, 0)), "x64", None),
+            ("64-bit shipped", fake_image(machine=c.MACHINE_AMD64, is64=True), "x86", "machine"),
+            ("console", fake_image(subsystem=3), "x86", "subsystem"),
+            ("Vista and later", fake_image(os_version=(6, 0)), "x86", "operating-system version"),
+            ("Windows 2000", fake_image(subsystem_version=(5, 0)), "x86", "subsystem version"),
+            ("no ASLR", fake_image(dll_characteristics=0x8100), "x86", "dynamic base"),
+            ("no DEP", fake_image(dll_characteristics=0x8040), "x86", "NX compatible"),
+            ("not TS aware", fake_image(dll_characteristics=0x0140), "x86", "terminal-server aware"),
+            ("no relocations", fake_image(dirs={}), "x86", "relocations"),
         ]
         for name, pe, arch, label in cases:
             with self.subTest(name):
@@ -463,9 +466,8 @@ class ImportTest(Case):
         for name, extra, allowed, label in cases:
             with self.subTest(name):
                 r = c.Report()
-                pe = FakePE()
-                pe.import_list = pe.import_list + extra
-                c.check_imports(pe, r, allowed)
+                base = [("KERNEL32.dll", ["GetUserDefaultUILanguage"]), ("USER32.dll", ["DialogBoxParamW"])]
+                c.check_imports(fake_image(import_list=base + extra), r, allowed)
                 if label is None:
                     self.assertEqual([], r.failures)
                 else:
@@ -473,7 +475,7 @@ class ImportTest(Case):
 
     def test_delay_loading_is_reported(self):
         r = c.Report()
-        c.check_imports(FakePE(dirs={5: (1, 1), 13: (0x2000, 64)}), r, self.ALLOWED)
+        c.check_imports(fake_image(dirs={5: (1, 1), 13: (0x2000, 64)}), r, self.ALLOWED)
         self.assertNamed(r.failures, "delay-load")
 
     def test_the_allow_list_holds_only_system_functions_older_than_vista(self):
@@ -491,6 +493,39 @@ class ImportTest(Case):
                           ("comctl32.dll", "TaskDialogIndirect"), ("advapi32.dll", "RegGetValueW"),
                           ("advapi32.dll", "RegDeleteKeyExW"), ("msvcrt.dll", "_wassert")):
             self.assertNotIn((dll, func), allowed, "%s!%s is newer than Windows XP" % (dll, func))
+
+class ResourceTreeTest(Case):
+    """The walk over pefile's resource tree: type, name, language, then the leaf's bytes."""
+
+    def image(self, tree, file_bytes=bytes(range(64))):
+        ns = types.SimpleNamespace
+
+        def entry(key, below):
+            e = ns(id=key if isinstance(key, int) else None, name=key if isinstance(key, str) else None)
+            if isinstance(below, tuple):
+                e.data = ns(struct=ns(OffsetToData=below[0], Size=below[1]))
+            else:
+                e.directory = ns(entries=[entry(k, v) for k, v in below.items()])
+            return e
+        return ns(DIRECTORY_ENTRY_RESOURCE=ns(entries=[entry(k, v) for k, v in tree.items()]),
+                  get_data=lambda rva, size: file_bytes[rva:rva + size])
+
+    def test_cases(self):
+        good = {c.RT_DIALOG: {102: {c.LANG_ZH_CN: (4, 3)}}, "PNG": {"LOGO": {c.LANG_EN_US: (10, 2)}}}
+        self.assertEqual({(c.RT_DIALOG, 102, c.LANG_ZH_CN): bytes([4, 5, 6]),
+                          ("PNG", "LOGO", c.LANG_EN_US): bytes([10, 11])}, c.resources(self.image(good)))
+        self.assertEqual({}, c.resources(types.SimpleNamespace()))
+        faults = [
+            ("type leaf", {c.RT_DIALOG: (0, 1)}, "has no name directory"),
+            ("name leaf", {c.RT_DIALOG: {102: (0, 1)}}, "has no language directory"),
+            ("language directory", {c.RT_DIALOG: {102: {c.LANG_ZH_CN: {1: (0, 1)}}}}, "is not a leaf"),
+            ("past the data", {c.RT_DIALOG: {102: {c.LANG_ZH_CN: (60, 8)}}}, "runs past"),
+        ]
+        for name, tree, label in faults:
+            with self.subTest(name):
+                with self.assertRaisesRegex(c.PEError, label):
+                    c.resources(self.image(tree))
+
 
 # --------------------------------------------------------------------------- command line
 
