@@ -393,26 +393,28 @@ std::wstring ModuleFolderName()
     return withoutSeparator.substr(withoutSeparator.rfind(L'\\') + 1);
 }
 
+struct OwnedDialogSearch {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK FindOwnedDialogIn(HWND window, LPARAM param)
+{
+    auto* s = reinterpret_cast<OwnedDialogSearch*>(param);
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (GetWindow(window, GW_OWNER) == s->owner && IsWindowVisible(window) &&
+        std::wcscmp(name, L"#32770") == 0) {
+        s->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND FindOwnedDialog(HWND owner)
 {
-    struct Search {
-        HWND owner;
-        HWND found;
-    } search{owner, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            wchar_t name[16] = {};
-            GetClassNameW(window, name, 16);
-            if (GetWindow(window, GW_OWNER) == s->owner && IsWindowVisible(window) &&
-                std::wcscmp(name, L"#32770") == 0) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    OwnedDialogSearch search{owner, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &FindOwnedDialogIn, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
