@@ -3,14 +3,11 @@
 // The C++ library's allocation functions and its string and container checks report failure by
 // throwing; linked in as they are, they bring the library's whole exception machinery and its
 // verbose terminate handler into the executable, several times the size of the program itself.
-// Here allocation goes straight to the process heap, and each of the library's error paths ends
-// the process quietly: with no exceptions in the program there is nobody to catch them anyway.
+// Here allocation goes straight to the process heap (HeapAllocation.cpp), and each of the
+// library's error paths ends the process quietly: with no exceptions in the program there is
+// nobody to catch them anyway.
 // The error-path functions replace the library's own in one piece, so none of it is linked.
 #include <windows.h>
-
-#include <cstddef>
-#include <new>
-#include <string>
 
 namespace {
 
@@ -19,39 +16,7 @@ namespace {
     ::ExitProcess(ERROR_NOT_ENOUGH_MEMORY);
 }
 
-void* Allocate(std::size_t size)
-{
-    return ::HeapAlloc(::GetProcessHeap(), 0, size != 0 ? size : 1);
-}
-
-void Release(void* block)
-{
-    if (block != nullptr) {
-        ::HeapFree(::GetProcessHeap(), 0, block);
-    }
-}
-
-void* AllocateOrEnd(std::size_t size)
-{
-    void* block = Allocate(size);
-    if (block == nullptr) {
-        EndProcess();
-    }
-    return block;
-}
-
 }  // namespace
-
-void* operator new(std::size_t size) { return AllocateOrEnd(size); }
-void* operator new[](std::size_t size) { return AllocateOrEnd(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void operator delete(void* block) noexcept { Release(block); }
-void operator delete[](void* block) noexcept { Release(block); }
-void operator delete(void* block, std::size_t) noexcept { Release(block); }
-void operator delete[](void* block, std::size_t) noexcept { Release(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { Release(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { Release(block); }
 
 namespace std {
 

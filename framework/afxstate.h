@@ -26,3 +26,7 @@ AfxThreadState& AfxState();
 
 // Deletes the temporary wrappers; the modal loop calls it when the queue is empty.
 void AfxDeleteTempWnds();
+
+// The creation hook DoModal installs while the dialog manager creates the dialog: it attaches
+// `wndInit` to the dialog window and to no other window the thread creates meanwhile.
+LRESULT CALLBACK AfxCbtHook(int code, WPARAM wParam, LPARAM lParam);

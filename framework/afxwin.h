@@ -280,6 +280,15 @@ int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdLine, int cmdSh
 LPWSTR AfxArgumentText(LPWSTR commandLine);
 // The last message a message loop retrieved (its wParam is the exit code).
 const MSG* AfxGetCurrentMessage();
+// The full path of `module` (null: the executable), however long; empty when it cannot be read.
+// The one way the program reads it: name, help file, language libraries and the install step.
+CString AfxGetModuleFileName(HMODULE module);
+// GetThreadPreferredUILanguages (Windows Vista and later; null where kernel32 lacks it).
+using GetThreadPreferredUILanguagesFn = BOOL(WINAPI*)(DWORD, PULONG, PWSTR, PULONG);
+// The first `room` of the thread's preferred UI languages, with the user's and the system's
+// fallbacks merged in, as `preferred` gives them; their count (0 without the function). The
+// list is read with the room the platform says it needs, however many languages it holds.
+int AfxPreferredUILanguages(GetThreadPreferredUILanguagesFn preferred, LANGID* languages, int room);
 
 // The shell manager the application creates for the dialog's lifetime; nothing uses it.
 class CShellManager {

@@ -8,25 +8,18 @@
 namespace {
 
 // Windows Vista and later; looked up at run time so that the program still starts on XP.
-using GetThreadPreferredUILanguagesFn = BOOL(WINAPI*)(DWORD, PULONG, PWSTR, PULONG);
 using RegisterApplicationRestartFn = HRESULT(WINAPI*)(PCWSTR, DWORD);
 constexpr DWORD kMuiLanguageId = 0x4;           // MUI_LANGUAGE_ID: hexadecimal LANGIDs
 constexpr DWORD kMuiMergeFallbacks = 0x10 | 0x20;  // MUI_MERGE_SYSTEM_FALLBACK | MUI_MERGE_USER_FALLBACK
+constexpr int kPreferredLanguagesTried = 20;
+
+// GetModuleFileNameW never writes more than this many code units.
+constexpr DWORD kLongestModulePath = 32768;
 
 template <class Fn>
 Fn Kernel32Function(const char* name) {
     FARPROC proc = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(proc));
-}
-
-// The executable's full path; its length, or 0.
-int ModulePath(HINSTANCE instance, wchar_t (&path)[MAX_PATH]) {
-    const DWORD length = GetModuleFileNameW(instance, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        path[0] = L'\0';
-        return 0;
-    }
-    return static_cast<int>(length);
 }
 
 // Where the extension of the file name in `path` starts (its '.'), or `length` when it has none.
@@ -37,7 +30,58 @@ int ExtensionStart(const wchar_t* path, int length) {
     return length;
 }
 
+// The LANGID a "MUI_LANGUAGE_ID" entry names in hexadecimal digits.
+LANGID HexLanguageId(const wchar_t* digits) {
+    LANGID id = 0;
+    for (; *digits; ++digits) {
+        const wchar_t c = *digits;
+        const int value = c >= L'0' && c <= L'9'   ? c - L'0'
+                          : c >= L'A' && c <= L'F' ? c - L'A' + 10
+                          : c >= L'a' && c <= L'f' ? c - L'a' + 10
+                                                   : 0;
+        id = static_cast<LANGID>(id * 16 + value);
+    }
+    return id;
+}
+
 }  // namespace
+
+CString AfxGetModuleFileName(HMODULE module) {
+    CString path;
+    for (DWORD size = MAX_PATH + 1;; size = size * 2 < kLongestModulePath ? size * 2 : kLongestModulePath) {
+        wchar_t* buffer = path.GetBuffer(static_cast<int>(size));
+        if (!buffer) return CString();
+        const DWORD copied = GetModuleFileNameW(module, buffer, size);
+        // A buffer filled to the end may hold a cut path, on XP without its terminator.
+        if (copied < size) {
+            path.ReleaseBuffer(static_cast<int>(copied));
+            return path;
+        }
+        if (size >= kLongestModulePath) return CString();
+    }
+}
+
+int AfxPreferredUILanguages(GetThreadPreferredUILanguagesFn preferred, LANGID* languages, int room) {
+    if (!preferred) return 0;
+    CString buffer;
+    // Ask for the room the list needs, then read it; the list may grow in between, so ask again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ULONG number = 0;
+        ULONG size = 0;
+        if (!preferred(kMuiLanguageId | kMuiMergeFallbacks, &number, nullptr, &size) || size == 0) return 0;
+        wchar_t* list = buffer.GetBuffer(static_cast<int>(size));
+        if (!list) return 0;
+        if (preferred(kMuiLanguageId | kMuiMergeFallbacks, &number, list, &size)) {
+            int count = 0;
+            for (const wchar_t* p = list; p < list + size && *p && count < room; p += lstrlenW(p) + 1) {
+                languages[count++] = HexLanguageId(p);
+            }
+            return count;
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return 0;
+    }
+    return 0;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Handles.
@@ -104,13 +148,12 @@ void CWinApp::SetCurrentHandles(HINSTANCE instance, LPWSTR cmdLine, int cmdShow)
     state.instance = instance;
     if (!state.resource) state.resource = instance;
 
-    wchar_t path[MAX_PATH];
-    const int length = ModulePath(instance, path);
-    const int extension = ExtensionStart(path, length);
+    const CString path = AfxGetModuleFileName(instance);
+    const int extension = ExtensionStart(path, path.GetLength());
     if (m_strAppName.IsEmpty()) {
         int start = extension;
         while (start > 0 && path[start - 1] != L'\\' && path[start - 1] != L'/') --start;
-        m_strAppName = CString(path + start, extension - start);
+        m_strAppName = CString(path.GetString() + start, extension - start);
     }
     m_strHelpFilePath = CString(path, extension);
     m_strHelpFilePath += L".HLP";
@@ -141,46 +184,26 @@ int CWinApp::ExitInstance() {
 // full, then by its primary language alone), and last for the abbreviation "LOC". The first
 // that loads supplies the resources.
 void CWinApp::LoadLanguageResourceLibrary() {
-    wchar_t base[MAX_PATH];
-    const int length = ModulePath(m_hInstance, base);
-    if (length == 0) return;
-    base[ExtensionStart(base, length)] = L'\0';
+    const CString path = AfxGetModuleFileName(m_hInstance);
+    if (path.IsEmpty()) return;
+    const CString base(path, ExtensionStart(path, path.GetLength()));
 
-    LANGID languages[20 + 4];
-    int count = 0;
-    if (auto preferred = Kernel32Function<GetThreadPreferredUILanguagesFn>("GetThreadPreferredUILanguages")) {
-        wchar_t buffer[64 * 5 + 1];  // "xxxx\0" per language, then the final NUL
-        ULONG number = 0;
-        ULONG size = ARRAYSIZE(buffer);
-        if (preferred(kMuiLanguageId | kMuiMergeFallbacks, &number, buffer, &size)) {
-            for (const wchar_t* p = buffer; *p && count < 20; p += lstrlenW(p) + 1) {
-                LANGID id = 0;
-                for (const wchar_t* digit = p; *digit; ++digit) {
-                    const wchar_t c = *digit;
-                    const int value = c >= L'0' && c <= L'9'   ? c - L'0'
-                                      : c >= L'A' && c <= L'F' ? c - L'A' + 10
-                                      : c >= L'a' && c <= L'f' ? c - L'a' + 10
-                                                               : 0;
-                    id = static_cast<LANGID>(id * 16 + value);
-                }
-                languages[count++] = id;
-            }
-        }
-    }
+    LANGID languages[kPreferredLanguagesTried + 4];
+    int count = AfxPreferredUILanguages(
+        Kernel32Function<GetThreadPreferredUILanguagesFn>("GetThreadPreferredUILanguages"), languages,
+        kPreferredLanguagesTried);
     for (LANGID id : {GetUserDefaultUILanguage(), GetSystemDefaultUILanguage()}) {
         languages[count++] = id;
         languages[count++] = MAKELANGID(PRIMARYLANGID(id), SUBLANG_NEUTRAL);
     }
 
-    constexpr int kAbbreviationRoom = 8;
-    wchar_t name[ARRAYSIZE(base) + kAbbreviationRoom + 4];  // base, abbreviation, ".dll"
     for (int i = 0; i <= count; ++i) {
-        wchar_t abbreviation[kAbbreviationRoom] = L"LOC";  // after the languages
+        wchar_t abbreviation[8] = L"LOC";  // after the languages
         if (i < count && !GetLocaleInfoW(MAKELCID(languages[i], SORT_DEFAULT), LOCALE_SABBREVLANGNAME,
                                          abbreviation, ARRAYSIZE(abbreviation))) {
             continue;
         }
-        wsprintfW(name, L"%s%s.dll", base, abbreviation);
+        const CString name = base + abbreviation + L".dll";
         if (HINSTANCE library = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
             m_hLangResourceDLL = library;
             AfxSetResourceHandle(library);

@@ -38,16 +38,31 @@ bool TemplateLeavesPlacement(const void* dialogTemplate) {
 
 }  // namespace
 
-// Attaches the wrapper DoModal is creating to the first window the thread creates, so that the
-// wrapper sees that window's messages from the very first one.
+namespace {
+
+// Whether the window being created is the dialog the dialog manager makes for DoModal: a
+// top-level window of the platform's dialog class. The platform and input-method or
+// accessibility software create windows of their own on the thread (the default input-method
+// window among them), in an order nobody promises; none of them may take the wrapper.
+bool IsDialogBeingCreated(HWND hWnd, const CREATESTRUCTW& cs) {
+    if (cs.style & WS_CHILD) return false;
+    if (::GetClassLongPtrW(hWnd, GCL_STYLE) & CS_IME) return false;
+    wchar_t name[8];
+    return ::GetClassNameW(hWnd, name, ARRAYSIZE(name)) == 6 && lstrcmpW(name, L"#32770") == 0;
+}
+
+}  // namespace
+
+// Attaches the wrapper DoModal is creating to its dialog window as soon as the window exists,
+// so that the wrapper sees that window's messages from the very first one.
 LRESULT CALLBACK AfxCbtHook(int code, WPARAM wParam, LPARAM lParam) {
     AfxThreadState& state = AfxState();
     if (code == HCBT_CREATEWND && state.wndInit) {
-        const CREATESTRUCTW* cs = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
-        if (!(cs->style & WS_CHILD)) {
+        const HWND hWnd = reinterpret_cast<HWND>(wParam);
+        if (IsDialogBeingCreated(hWnd, *reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs)) {
             CWnd* wnd = state.wndInit;
             state.wndInit = nullptr;
-            wnd->SubclassWindow(reinterpret_cast<HWND>(wParam));
+            wnd->SubclassWindow(hWnd);
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);

@@ -11,31 +11,6 @@
 
 namespace {
 
-// GetModuleFileNameW never writes more than this many code units.
-constexpr DWORD kLongestModulePath = 32768;
-
-// The full path of the program's executable. The buffer starts with room for MAX_PATH + 1
-// characters and grows while the system fills it completely, so the path is never cut short.
-CString ExecutablePath()
-{
-    CString path;
-    DWORD size = MAX_PATH + 1;
-    for (;;) {
-        wchar_t* buffer = path.GetBuffer(static_cast<int>(size));
-        if (buffer == nullptr) {
-            break;
-        }
-        buffer[size] = L'\0';  // terminated even when the system fills all of it
-        const DWORD copied = ::GetModuleFileNameW(nullptr, buffer, size);
-        path.ReleaseBuffer();
-        if (copied < size || size >= kLongestModulePath) {
-            break;
-        }
-        size = (size * 2 < kLongestModulePath) ? size * 2 : kLongestModulePath;
-    }
-    return path;
-}
-
 const wchar_t* Wide(const std::u16string& text)
 {
     return reinterpret_cast<const wchar_t*>(text.c_str());
@@ -166,7 +141,7 @@ HCURSOR COrviaDlg::OnQueryDragIcon()
 
 void COrviaDlg::OnBnClickedInstall()
 {
-    const CString modulePath = ExecutablePath();
+    const CString modulePath = AfxGetModuleFileName(nullptr);
 
     CString selected;
     if (CWnd* list = GetDlgItem(IDC_LANGUAGE_COMBO)) {

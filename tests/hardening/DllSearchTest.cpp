@@ -1,8 +1,11 @@
 // AfxRestrictDllSearch against the real loader (under Wine): a DLL beside the program is found
 // by bare name before the call and not after it, while loads by full path, loads from the
-// system folder and folders added explicitly still work.
+// system folder and folders added explicitly still work. Where SetDefaultDllDirectories is
+// absent, the system DLLs of the list are loaded from the system folder first, so that a copy
+// planted beside the program never answers their bare names.
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -114,6 +117,45 @@ TEST(DllSearch, OnlyTheSystemFolderAndAddedFoldersAnswerBareNames)
     EXPECT_TRUE(EqualsIgnoringCase(added.path, planted));
     remove(cookie);
     EXPECT_FALSE(LoadAndRelease(kPlanted, 0).loaded);
+}
+
+// CTest runs this twice, with Wine told to prefer a uxtheme.dll beside the program to its own
+// and a marker DLL of that name beside it: ORVIA_PRELOAD=0 loads by bare name as the program
+// would without any protection (the control: the planted copy answers), ORVIA_PRELOAD=1 runs
+// the start-up routine as if kernel32 lacked SetDefaultDllDirectories first.
+TEST(DllPreload, PlantedSystemDllIsNotLoadedWhereTheSearchCannotBeRestricted)
+{
+    const char* mode = std::getenv("ORVIA_PRELOAD");
+    if (mode == nullptr) {
+        GTEST_SKIP() << "run by CTest with ORVIA_PRELOAD and a planted uxtheme.dll";
+    }
+    const bool preload = mode[0] == '1';
+    const std::wstring planted = ProgramFolder() + L"uxtheme.dll";
+    const std::wstring marker = planted + L".loaded";
+    ASSERT_NE(GetFileAttributesW(planted.c_str()), INVALID_FILE_ATTRIBUTES) << "the build copies it there";
+    DeleteFileW(marker.c_str());
+    ASSERT_EQ(GetModuleHandleW(L"uxtheme.dll"), nullptr) << "nothing may have loaded it yet";
+
+    if (preload) {
+        EXPECT_FALSE(AfxRestrictDllSearch(nullptr));
+        for (const wchar_t* const* name = AfxPreloadedSystemDlls; *name; ++name) {
+            if (HMODULE module = GetModuleHandleW(*name)) {
+                EXPECT_TRUE(EqualsIgnoringCase(ModulePath(module), SystemFolder() + *name));
+            }
+        }
+    }
+    const HMODULE loaded = LoadLibraryW(L"uxtheme.dll");
+    ASSERT_NE(loaded, nullptr);
+    const std::wstring from = ModulePath(loaded);
+    if (preload) {
+        EXPECT_TRUE(EqualsIgnoringCase(from, SystemFolder() + L"uxtheme.dll")) << "loaded from the wrong place";
+        EXPECT_EQ(GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES) << "the planted copy ran";
+    } else {
+        EXPECT_TRUE(EqualsIgnoringCase(from, planted)) << "the control must load the planted copy";
+        EXPECT_NE(GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    FreeLibrary(loaded);
+    DeleteFileW(marker.c_str());
 }
 
 }  // namespace

@@ -475,11 +475,23 @@ def check_manifest(res, r, arch):
         r.fail("manifest", "expected one dependency, found %d" % len(ids))
     else:
         r.equal("manifest common-controls dependency", expected, dict(ids[0].attrib))
+    # The trust information in the asm.v2 namespace, which Windows XP's manifest parser knows
+    # (it rejects trustInfo in asm.v1) and Vista and later read alike; and no element that
+    # declares the same namespace twice, which restarts XP SP2 without KB921337.
+    asm_v2 = "urn:schemas-microsoft-com:asm.v2"
     levels = [e for ns in TRUST_NAMESPACES for e in root.iter("{%s}requestedExecutionLevel" % ns)]
-    if len(levels) != 1:
-        r.fail("manifest", "expected one requestedExecutionLevel, found %d" % len(levels))
+    in_v2 = root.findall("{%s}trustInfo/{%s}security/{%s}requestedPrivileges/{%s}requestedExecutionLevel"
+                         % ((asm_v2,) * 4))
+    if len(levels) != 1 or len(in_v2) != 1:
+        r.fail("manifest", "expected one requestedExecutionLevel, in an asm.v2 trustInfo; found %d, %d there"
+               % (len(levels), len(in_v2)))
     else:
         r.equal("manifest execution level", {"level": "asInvoker", "uiAccess": "false"}, dict(levels[0].attrib))
+    text = data.decode("utf-8", "replace")
+    for tag in re.findall(r"<[^!?/][^>]*>", text):
+        declared = re.findall(r"""xmlns(?::[\w.-]+)?\s*=\s*["']([^"']*)["']""", tag)
+        if len(declared) != len(set(declared)):
+            r.fail("manifest", "an element declares a namespace twice: %s" % tag)
     dpi = list(root.iter("{%s}dpiAware" % WINDOWS_SETTINGS_2005))
     if len(dpi) != 1:
         r.fail("manifest", "expected one dpiAware setting, found %d" % len(dpi))

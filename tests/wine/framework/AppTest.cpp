@@ -1,4 +1,6 @@
 // The application object: names and paths, registry key, restart registration, message boxes.
+#include <algorithm>
+#include <cwchar>
 #include <regex>
 
 #include "TestSupport.h"
@@ -7,11 +9,25 @@ namespace {
 
 class Application : public FrameworkTest {};
 
+std::wstring ModulePath() {
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return path;
+}
+
 std::wstring ModulePathWithout(const wchar_t* newExtension) {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring text = path;
+    const std::wstring text = ModulePath();
     return text.substr(0, text.rfind(L'.')) + newExtension;
+}
+
+// CTest also runs these from a folder whose path is longer than MAX_PATH (ORVIA_LONG_PATH set).
+TEST_F(Application, ModulePathIsReadWhole) {
+    const std::wstring path = ModulePath();
+    EXPECT_EQ(std::wstring(AfxGetModuleFileName(nullptr)), path);
+    EXPECT_EQ(std::wstring(AfxGetModuleFileName(GetModuleHandleW(L"kernel32.dll"))).empty(), false);
+    if (GetEnvironmentVariableW(L"ORVIA_LONG_PATH", nullptr, 0)) {
+        EXPECT_GT(path.size(), static_cast<std::size_t>(MAX_PATH));
+    }
 }
 
 TEST_F(Application, NamesComeFromTheExecutable) {
@@ -51,6 +67,50 @@ TEST_F(Application, RestartRegistrationCommandLine) {
     App().CWinApp::InitInstance();
     App().CWinApp::ExitInstance();
     EXPECT_TRUE(App().m_strRestartCommandLine.IsEmpty());
+}
+
+// The preferred UI languages are read with the room the platform asks for, however long the
+// list, and the first `room` of them are tried. The stand-in answers as the documentation says
+// Windows does: the size for a null buffer with a size of 0, ERROR_INSUFFICIENT_BUFFER for a
+// buffer too small.
+std::wstring g_languageList;  // "0407\0" ... "\0"
+
+BOOL WINAPI PreferredLanguages(DWORD flags, PULONG number, PWSTR buffer, PULONG size) {
+    EXPECT_EQ(flags, 0x4u | 0x10u | 0x20u);  // hexadecimal ids, with both fallbacks merged
+    *number = 0;
+    for (std::size_t i = 0; g_languageList[i]; i += std::wcslen(&g_languageList[i]) + 1) ++*number;
+    const ULONG needed = static_cast<ULONG>(g_languageList.size());
+    if (!buffer && *size == 0) {
+        *size = needed;
+        return TRUE;
+    }
+    if (*size < needed) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    std::copy(g_languageList.begin(), g_languageList.end(), buffer);
+    *size = needed;
+    return TRUE;
+}
+
+TEST_F(Application, PreferredUiLanguagesOfAnyNumber) {
+    for (int listed : {1, 3, 20, 64, 65, 100, 400}) {
+        SCOPED_TRACE(listed);
+        g_languageList.clear();
+        for (int i = 0; i < listed; ++i) {
+            wchar_t id[8];
+            wsprintfW(id, L"%04x", 0x0401 + i);
+            g_languageList += id;
+            g_languageList += L'\0';
+        }
+        g_languageList += L'\0';
+        LANGID languages[20] = {};
+        const int count = AfxPreferredUILanguages(&PreferredLanguages, languages, 20);
+        ASSERT_EQ(count, std::min(listed, 20));
+        for (int i = 0; i < count; ++i) EXPECT_EQ(languages[i], 0x0401 + i);
+    }
+    LANGID none[20];
+    EXPECT_EQ(AfxPreferredUILanguages(nullptr, none, 20), 0);
 }
 
 // The arguments are what follows the program name and the blanks after it, the name ending at

@@ -1,5 +1,6 @@
 // DoModal and its loop: how it ends, what it read last, ownership, idle work, the entry point.
 #include "TestSupport.h"
+#include "framework/afxstate.h"
 
 namespace {
 
@@ -222,6 +223,58 @@ TEST_F(ModalLoop, EntryPointReturnsTheLastMessagesWParam) {
         EXPECT_EQ(App().m_pMainWnd, nullptr);
         EXPECT_TRUE(TakeQuitMessage());  // posted when the main window went; nothing read it
     }
+}
+
+// While DoModal waits for its dialog window, the thread may create windows of its own (the
+// default input-method window, windows of input-method or accessibility software): the creation
+// hook passes over all of them and attaches the wrapper to the dialog only.
+TEST_F(ModalLoop, CreationHookAttachesOnlyTheDialogWindow) {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW imeClass{};
+    imeClass.style = CS_IME;
+    imeClass.lpfnWndProc = DefWindowProcW;
+    imeClass.hInstance = instance;
+    imeClass.lpszClassName = L"OrviaTestIme";
+    ASSERT_TRUE(RegisterClassW(&imeClass));
+    HWND parent = CreateWindowExW(0, L"#32770", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr);
+    ASSERT_NE(parent, nullptr);
+
+    struct Case {
+        const char* what;
+        const wchar_t* className;
+        DWORD style;
+        bool attached;
+    };
+    const Case cases[] = {
+        {"the platform's input-method window", L"IME", WS_POPUP, false},
+        {"a window of an input-method class", L"OrviaTestIme", WS_POPUP, false},
+        {"another top-level window", L"Static", WS_POPUP, false},
+        {"a child of the dialog class", L"#32770", WS_CHILD, false},
+        {"the dialog", L"#32770", WS_POPUP | WS_CAPTION, true},
+    };
+    CWnd wrapper;
+    AfxThreadState& state = AfxState();
+    state.wndInit = &wrapper;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        HWND window = CreateWindowExW(0, c.className, L"", c.style, 0, 0, 10, 10,
+                                      (c.style & WS_CHILD) ? parent : nullptr, nullptr, instance, nullptr);
+        ASSERT_NE(window, nullptr);
+        CREATESTRUCTW cs{};
+        cs.hInstance = instance;
+        cs.style = static_cast<LONG>(c.style);
+        cs.lpszClass = c.className;
+        CBT_CREATEWNDW create{&cs, nullptr};
+        AfxCbtHook(HCBT_CREATEWND, reinterpret_cast<WPARAM>(window), reinterpret_cast<LPARAM>(&create));
+        EXPECT_EQ(wrapper.m_hWnd == window, c.attached);
+        EXPECT_EQ(state.wndInit == nullptr, c.attached);
+        EXPECT_EQ(CWnd::FromHandlePermanent(window) == &wrapper, c.attached);
+        DestroyWindow(window);
+    }
+    state.wndInit = nullptr;
+    EXPECT_EQ(wrapper.m_hWnd, nullptr) << "detached when its window was destroyed";
+    DestroyWindow(parent);
+    UnregisterClassW(L"OrviaTestIme", instance);
 }
 
 }  // namespace
