@@ -313,6 +313,13 @@ class ManifestTest(Case):
             ("not DPI-aware", t.replace(">true</dpiAware>", ">false</dpiAware>"), "x86", "dpiAware"),
             ("no DPI setting", t.replace("dpiAware", "dpiAwareness"), "x86", "dpiAware"),
             ("broken XML", t.replace("</assembly>", ""), "x86", "not well-formed"),
+            ("trust information in asm.v3", t.replace('<trustInfo xmlns="urn:schemas-microsoft-com:asm.v2"',
+                                                      '<trustInfo xmlns="urn:schemas-microsoft-com:asm.v3"'),
+             "x86", "asm.v2 trustInfo"),
+            ("a namespace declared twice", t.replace('<trustInfo xmlns="urn:schemas-microsoft-com:asm.v2"',
+                                                     '<trustInfo xmlns="urn:schemas-microsoft-com:asm.v2" '
+                                                     'xmlns:v2="urn:schemas-microsoft-com:asm.v2"'),
+             "x86", "twice"),
         ]
         for name, text, arch, label in cases:
             with self.subTest(name):
