@@ -188,6 +188,9 @@ class Session:
         return answer
 
     def register_handler(self, command):
+        # Written by the program's own loader's reg, so that it lands in the registry view the
+        # program reads: Wine 8 keeps a separate Software\Classes for 32-bit programs in a 64-bit
+        # prefix, where Windows shares the key between the views.
         for args in (["reg", "add", "HKLM\\Software\\Classes\\.msi", "/ve", "/d", "Msi.Package", "/f"],
                      ["reg", "add", "HKLM\\Software\\Classes\\Msi.Package\\shell\\Open\\command", "/ve",
                       "/d", command, "/f"]):

@@ -39,19 +39,32 @@ orvia_use_prefix() {
 }
 
 # Registers what Windows registers for .msi files: msiexec with the package and every parameter.
+# Windows (7 and later) shares HKLM\Software\Classes between the 64-bit and the 32-bit registry
+# view; Wine 8 gives 32-bit programs a separate copy (Software\Classes\Wow6432Node) that holds no
+# .msi handler at all, so in a 64-bit prefix both views get it.
 orvia_register_msi_handler() {
-    local command=${1:-'"C:\windows\system32\msiexec.exe" /i "%1" %*'}
-    "$WINE" reg add 'HKLM\Software\Classes\.msi' /ve /d Msi.Package /f >/dev/null 2>&1
-    "$WINE" reg add 'HKLM\Software\Classes\Msi.Package\shell\Open\command' /ve /d "$command" /f >/dev/null 2>&1
+    local command=${1:-'"C:\windows\system32\msiexec.exe" /i "%1" %*'} view views=(/reg:64 /reg:32)
+    [ "$WINE" = "$ORVIA_WINE64" ] || views=("")
+    for view in "${views[@]}"; do
+        "$WINE" reg add 'HKLM\Software\Classes\.msi' /ve /d Msi.Package /f ${view:+"$view"} >/dev/null 2>&1
+        "$WINE" reg add 'HKLM\Software\Classes\Msi.Package\shell\Open\command' /ve /d "$command" \
+            /f ${view:+"$view"} >/dev/null 2>&1
+    done
+}
+
+# Whether the 32-bit loader is installed and starts at all.
+orvia_wine32_starts() {
+    [ -x "$ORVIA_WINE32" ] && "$ORVIA_WINE32" --version >/dev/null 2>&1 </dev/null
 }
 
 orvia_prepare_prefix() {  # orvia_prepare_prefix [KIND]
     local kind=${1:-win64} stamp
     orvia_use_prefix "$kind"
-    # A WoW64 prefix made without 32-bit Wine has no 32-bit system folder: make it again then.
-    stamp="$(sha256sum "${BASH_SOURCE[0]}" | cut -c1-16) $kind $([ -x "$ORVIA_WINE32" ] && echo wine32)"
+    # A WoW64 prefix made while 32-bit Wine could not run (not installed, or a kernel without
+    # 32-bit emulation) has no working 32-bit half: make it again once it can.
+    stamp="$(sha256sum "${BASH_SOURCE[0]}" | cut -c1-16) $kind $(orvia_wine32_starts && echo wine32)"
     if [ "$(cat "$WINEPREFIX/.orvia-stamp" 2>/dev/null)" != "$stamp" ]; then
-        if [ "$kind" = win32 ] && [ ! -x "$ORVIA_WINE32" ]; then
+        if [ "$kind" = win32 ] && ! orvia_wine32_starts; then
             return 1
         fi
         echo "Preparing the $kind Wine prefix $WINEPREFIX (once)..."
@@ -115,7 +128,9 @@ orvia_x86_runnable() {
         ORVIA_X86_REASON="the $kind prefix could not be made"
         return 1
     fi
-    WINEPREFIX=${ORVIA_PREFIX[$kind]} timeout 120 "$ORVIA_WINE32" "$dir/probe32.exe" \
+    # WINEARCH must name the prefix's own kind: Wine refuses a 32-bit prefix under WINEARCH=win64
+    # (and a 64-bit one under win32), and the caller's WINEARCH is that of the prefix in use.
+    WINEPREFIX=${ORVIA_PREFIX[$kind]} WINEARCH=$kind timeout 120 "$ORVIA_WINE32" "$dir/probe32.exe" \
         >"$dir/$kind.out" 2>"$dir/$kind.err" </dev/null || rc=$?
     [ -n "$saved" ] && export WINEPREFIX=$saved
     if grep -q '32-bit programs run' "$dir/$kind.out"; then
