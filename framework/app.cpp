@@ -2,6 +2,7 @@
 #include <objbase.h>
 
 #include "framework/DllSearch.h"
+#include "framework/StartupProfile.h"
 #include "framework/afxstate.h"
 #include "framework/afxwin.h"
 
@@ -123,7 +124,9 @@ void CWinApp::SetRegistryKey(LPCWSTR registryKey) {
 
 BOOL CWinApp::InitInstance() {
     LoadLanguageResourceLibrary();
+    AFX_STARTUP_STAMP(LanguageLibrary);
     RegisterWithRestartManager();
+    AFX_STARTUP_STAMP(RestartRegistration);
     return TRUE;
 }
 
@@ -243,11 +246,14 @@ BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR cmdLine, int cmdShow) {
 }
 
 int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdLine, int cmdShow) {
+    AFX_STARTUP_STAMP(EntryPoint);
     AfxRestrictDllSearch();  // before anything can load a DLL by bare name
+    AFX_STARTUP_STAMP(DllRestriction);
     // Adds to the mode the process inherited, which the launched installer inherits in turn.
     SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     CWinApp* app = AfxGetApp();
     if (!app || !AfxWinInit(instance, previous, cmdLine, cmdShow)) return -1;
+    AFX_STARTUP_STAMP(ApplicationHandles);
     if (app->InitInstance()) {
         // An application that keeps running after InitInstance: a plain loop until WM_QUIT.
         MSG& msg = AfxState().lastMsg;
