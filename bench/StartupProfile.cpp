@@ -20,13 +20,20 @@ static_assert(sizeof kStepNames / sizeof kStepNames[0] == kSteps);
 ULONGLONG g_stamps[kSteps];
 bool g_written = false;
 
+// Windows 8 and later (and Wine) have the precise clock; before, the tick-based one. Looked up
+// at the first stamp (no function-local static: its guard would pull in the C++ library's).
+using PreciseFn = VOID(WINAPI*)(LPFILETIME);
+PreciseFn g_precise = nullptr;
+bool g_lookedUp = false;
+
 ULONGLONG Now() {
-    // Windows 8 and later (and Wine) have the precise clock; before, the tick-based one.
-    using PreciseFn = VOID(WINAPI*)(LPFILETIME);
-    static const auto precise = reinterpret_cast<PreciseFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
+    if (!g_lookedUp) {
+        g_lookedUp = true;
+        g_precise = reinterpret_cast<PreciseFn>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
+    }
     FILETIME time;
-    if (precise) precise(&time);
+    if (g_precise) g_precise(&time);
     else GetSystemTimeAsFileTime(&time);
     return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
