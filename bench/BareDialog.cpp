@@ -13,7 +13,7 @@
 #include <shellapi.h>
 #endif
 
-#include "framework/StartupProfile.h"
+#include "../framework/StartupProfile.h"  // relative: the hardening tests build this file too
 
 namespace {
 
