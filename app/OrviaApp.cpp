@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "framework/StartupProfile.h"
 #include "ui/OrviaDlg.h"
 
 COrviaApp theApp;
@@ -31,6 +32,7 @@ BOOL COrviaApp::InitInstance()
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_WIN95_CLASSES;
     ::InitCommonControlsEx(&controls);
+    AFX_STARTUP_STAMP(CommonControls);
 
     CWinApp::InitInstance();
 
@@ -40,6 +42,7 @@ BOOL COrviaApp::InitInstance()
     CShellManager* shellManager = new (std::nothrow) CShellManager;
 
     SetRegistryKey(L"应用程序向导生成的本地应用程序");
+    AFX_STARTUP_STAMP(BeforeDialog);
 
     {
         COrviaDlg dialog;

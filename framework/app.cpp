@@ -1,7 +1,6 @@
 // The application object, the resource module, the entry point and the framework's services.
-#include <objbase.h>
-
 #include "framework/DllSearch.h"
+#include "framework/StartupProfile.h"
 #include "framework/afxstate.h"
 #include "framework/afxwin.h"
 
@@ -9,6 +8,8 @@ namespace {
 
 // Windows Vista and later; looked up at run time so that the program still starts on XP.
 using RegisterApplicationRestartFn = HRESULT(WINAPI*)(PCWSTR, DWORD);
+// RtlGenRandom, the system's random generator; advapi32 exports it by this name from XP on.
+using RtlGenRandomFn = BOOLEAN(WINAPI*)(PVOID, ULONG);
 constexpr DWORD kMuiLanguageId = 0x4;           // MUI_LANGUAGE_ID: hexadecimal LANGIDs
 constexpr DWORD kMuiMergeFallbacks = 0x10 | 0x20;  // MUI_MERGE_SYSTEM_FALLBACK | MUI_MERGE_USER_FALLBACK
 constexpr int kPreferredLanguagesTried = 20;
@@ -42,6 +43,21 @@ LANGID HexLanguageId(const wchar_t* digits) {
         id = static_cast<LANGID>(id * 16 + value);
     }
     return id;
+}
+
+// A new random (version 4, RFC 4122 variant) GUID from the system's random generator. The
+// generator lives in advapi32, which the libraries the program imports normally have loaded
+// already; COM's CoCreateGuid would load the whole COM library (and what it imports) for it.
+GUID NewRandomGuid() {
+    GUID guid{};
+    if (HMODULE advapi32 = LoadLibraryW(L"advapi32.dll")) {
+        const auto random = reinterpret_cast<RtlGenRandomFn>(
+            reinterpret_cast<void*>(GetProcAddress(advapi32, "SystemFunction036")));
+        if (random) random(&guid, sizeof guid);
+    }
+    guid.Data3 = static_cast<WORD>((guid.Data3 & 0x0FFF) | 0x4000);
+    guid.Data4[0] = static_cast<BYTE>((guid.Data4[0] & 0x3F) | 0x80);
+    return guid;
 }
 
 }  // namespace
@@ -166,7 +182,9 @@ void CWinApp::SetRegistryKey(LPCWSTR registryKey) {
 
 BOOL CWinApp::InitInstance() {
     LoadLanguageResourceLibrary();
+    AFX_STARTUP_STAMP(LanguageLibrary);
     RegisterWithRestartManager();
+    AFX_STARTUP_STAMP(RestartRegistration);
     return TRUE;
 }
 
@@ -219,8 +237,7 @@ void CWinApp::RegisterWithRestartManager() {
     auto registerRestart = Kernel32Function<RegisterApplicationRestartFn>("RegisterApplicationRestart");
     if (!registerRestart || !Kernel32Function<FARPROC>("RegisterApplicationRecoveryCallback")) return;
 
-    GUID guid{};
-    CoCreateGuid(&guid);
+    const GUID guid = NewRandomGuid();
     wchar_t text[40];
     wsprintfW(text, L"%08lX-%04X-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X", guid.Data1, guid.Data2,
               guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4],
@@ -266,11 +283,14 @@ BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR cmdLine, int cmdShow) {
 }
 
 int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdLine, int cmdShow) {
+    AFX_STARTUP_STAMP(EntryPoint);
     AfxRestrictDllSearch();  // before anything can load a DLL by bare name
+    AFX_STARTUP_STAMP(DllRestriction);
     // Adds to the mode the process inherited, which the launched installer inherits in turn.
     SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     CWinApp* app = AfxGetApp();
     if (!app || !AfxWinInit(instance, previous, cmdLine, cmdShow)) return -1;
+    AFX_STARTUP_STAMP(ApplicationHandles);
     if (app->InitInstance()) {
         // An application that keeps running after InitInstance: a plain loop until WM_QUIT.
         MSG& msg = AfxState().lastMsg;

@@ -1,5 +1,6 @@
 // Modal dialogs: the template, the creation hook that attaches the wrapper, initialisation and
 // centring, pre-translation, and the end of the dialog.
+#include "framework/StartupProfile.h"
 #include "framework/afxstate.h"
 #include "framework/afxwin.h"
 
@@ -73,6 +74,7 @@ LRESULT CALLBACK AfxCbtHook(int code, WPARAM wParam, LPARAM lParam) {
 // message maps before the dialog manager saw it.
 INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam) {
     if (message != WM_INITDIALOG) return FALSE;
+    AFX_STARTUP_STAMP(DialogCreated);
     CDialog* dlg = reinterpret_cast<CDialog*>(lParam);
     RECT before;
     ::GetWindowRect(hWnd, &before);
@@ -85,6 +87,7 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam) {
         before.top == after.top) {
         dlg->CenterWindow();
     }
+    AFX_STARTUP_STAMP(Initialised);
     return result;
 }
 

@@ -2,6 +2,7 @@
 // temporary wrappers, and the modal loop.
 #include <new>
 
+#include "framework/StartupProfile.h"
 #include "framework/afxstate.h"
 #include "framework/afxwin.h"
 
@@ -154,6 +155,7 @@ void CWnd::CenterWindow() {
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CWnd* wnd = CWnd::FromHandlePermanent(hWnd);
     if (!wnd) return ::DefWindowProcW(hWnd, message, wParam, lParam);
+    if (message == WM_PAINT) AFX_STARTUP_STAMP(FirstPaint);
     AfxThreadState& state = AfxState();
     const MSG outer = state.sentMsg;  // handlers may send messages of their own
     state.sentMsg = MSG{hWnd, message, wParam, lParam, 0, {}};

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <regex>
+#include <set>
 
 #include "TestSupport.h"
 
@@ -46,22 +47,27 @@ TEST_F(Application, RegistryKeyIsOnlyRecorded) {
               ERROR_SUCCESS);
 }
 
-// The arguments, then " /RestartByRestartManager:" and a new GUID with a lower-case third group.
+// The arguments, then " /RestartByRestartManager:" and a new GUID with a lower-case third group:
+// a random one (version 4, RFC 4122 variant), different at every registration.
 TEST_F(Application, RestartRegistrationCommandLine) {
     const std::wregex expected(
         L"alpha beta /RestartByRestartManager:"
-        L"[0-9A-F]{8}-[0-9A-F]{4}-[0-9a-f]{4}-[0-9A-F]{4}-[0-9A-F]{12}");
-    std::wstring first;
-    for (int run = 0; run < 2; ++run) {
+        L"[0-9A-F]{8}-[0-9A-F]{4}-4[0-9a-f]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
+    std::set<std::wstring> lines;
+    std::set<wchar_t> firstDigits;
+    constexpr int kRuns = 16;
+    for (int run = 0; run < kRuns; ++run) {
         App().m_strRestartCommandLine.Empty();
         App().m_dwRestartManagerSupportFlags = AFX_RESTART_MANAGER_SUPPORT_RESTART;
         App().CWinApp::InitInstance();
         App().CWinApp::ExitInstance();
         const std::wstring line = App().m_strRestartCommandLine.GetString();
         EXPECT_TRUE(std::regex_match(line, expected)) << std::string(line.begin(), line.end());
-        if (run == 0) first = line;
-        else EXPECT_NE(line, first);  // a new GUID each time
+        lines.insert(line);
+        firstDigits.insert(line.substr(line.rfind(L':') + 1, 1)[0]);
     }
+    EXPECT_EQ(lines.size(), static_cast<size_t>(kRuns));  // a new GUID each time
+    EXPECT_GT(firstDigits.size(), 1u);  // random bits, not a counter in the low digits
     App().m_strRestartCommandLine.Empty();
     App().m_dwRestartManagerSupportFlags = 0;
     App().CWinApp::InitInstance();
