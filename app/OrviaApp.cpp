@@ -17,10 +17,12 @@ COrviaApp::~COrviaApp() = default;
 bool COrviaApp::DispatchMessageMap(CCmdTarget* target, UINT message, WPARAM wParam, LPARAM lParam,
                                    LRESULT* result)
 {
+    // clang-format off
     static constexpr afx::MessageEntry<COrviaApp> entries[] = {
         // message    code  id       handler
         {WM_COMMAND,  0,    ID_HELP, static_cast<void (COrviaApp::*)()>(&CWinApp::OnHelp)},
     };
+    // clang-format on
     return afx::Dispatch(static_cast<COrviaApp*>(target), entries, message, wParam, lParam, result);
 }
 

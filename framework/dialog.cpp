@@ -5,11 +5,13 @@
 #include "framework/afxwin.h"
 
 bool CDialog::DispatchMessageMap(CCmdTarget* t, UINT m, WPARAM w, LPARAM l, LRESULT* r) {
+    // clang-format off
     static constexpr afx::MessageEntry<CDialog> entries[] = {
         // message   code        id        handler
         {WM_COMMAND, BN_CLICKED, IDOK,     &CDialog::OnOKCommand},
         {WM_COMMAND, BN_CLICKED, IDCANCEL, &CDialog::OnCancelCommand},
     };
+    // clang-format on
     return afx::Dispatch(static_cast<CDialog*>(t), entries, m, w, l, r);
 }
 const AFX_MSGMAP CDialog::messageMap{&CWnd::messageMap, &CDialog::DispatchMessageMap};

@@ -28,6 +28,7 @@ constexpr std::uint16_t kSvenskaIds[] = {0x041D, 0x081D};
 // The source is UTF-8; every accented letter is a single precomposed code point. The texts
 // with code units that look alike spell them out as escapes: the fullwidth right parenthesis
 // of the simplified Chinese name (U+FF09) and the Cyrillic "ОК" (U+041E U+041A).
+// clang-format off
 constexpr std::array<LanguageEntry, kLanguageCount> LanguageTable = {{
     {u"English", u"Setup",
      u"Select the language to use during the installation:",
@@ -81,6 +82,7 @@ constexpr std::array<LanguageEntry, kLanguageCount> LanguageTable = {{
      u"Välj det språk som du vill använda under installationen:",
      u"OK", u"Avbryt", u"Transforms=Transforms\\sv-SE.mst", kSvenskaIds},
 }};
+// clang-format on
 
 const LanguageEntry& FindLanguageForUiLanguage(std::uint16_t langId)
 {

@@ -17,6 +17,7 @@
 #include "res/resource.h"
 
 // The drop-down list of languages.
+// clang-format off
 template <class T>
 concept LanguageCombo = requires(T& list, int index) {
     list.SetCurSel(index);                                     // CB_SETCURSEL; result not inspected
@@ -30,6 +31,7 @@ concept LanguageDialog = requires(T& dialog, int id, std::u16string_view text) {
     dialog.SetWindowText(text);       // SetWindowTextW (caption)
     { dialog.LanguageCombo() } -> LanguageCombo;  // the IDC_LANGUAGE_COMBO list, by reference
 };
+// clang-format on
 
 // Selects the item whose text equals displayName code unit by code unit. The list sorts its
 // items itself, so each index is tried in turn, up to the number of rows in the table; when no

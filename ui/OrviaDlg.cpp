@@ -34,6 +34,7 @@ COrviaDlg::~COrviaDlg() = default;
 bool COrviaDlg::DispatchMessageMap(CCmdTarget* target, UINT message, WPARAM wParam,
                                    LPARAM lParam, LRESULT* result)
 {
+    // clang-format off
     static constexpr afx::MessageEntry<COrviaDlg> entries[] = {
         // message          code         id                   handler
         {WM_SYSCOMMAND,     0,           0,                   &COrviaDlg::OnSysCommand},
@@ -43,6 +44,7 @@ bool COrviaDlg::DispatchMessageMap(CCmdTarget* target, UINT message, WPARAM wPar
         {WM_COMMAND,        BN_CLICKED,  IDC_CANCEL_BUTTON,   &COrviaDlg::OnBnClickedCancelButton},
         {WM_COMMAND,        STN_CLICKED, IDC_SETUP_ICON,      &COrviaDlg::OnStnClickedSetupIcon},
     };
+    // clang-format on
     return afx::Dispatch(static_cast<COrviaDlg*>(target), entries, message, wParam, lParam, result);
 }
 

@@ -218,6 +218,7 @@ void ControlState(Json& json, HWND hwnd)
 {
     RECT rect = {};
     GetWindowRect(hwnd, &rect);
+    // clang-format off
     json.Open('{')
         .Key("text").Str(TextOf(hwnd))
         .Key("enabled").Bool(IsWindowEnabled(hwnd))
@@ -225,6 +226,7 @@ void ControlState(Json& json, HWND hwnd)
         .Key("style").Num(static_cast<unsigned>(GetWindowLongW(hwnd, GWL_STYLE)))
         .Key("rect").Rect(rect)
         .Close('}');
+    // clang-format on
 }
 
 void SystemMenuState(Json& json, HWND dialog)
@@ -243,11 +245,13 @@ void SystemMenuState(Json& json, HWND dialog)
         info.fMask = MIIM_FTYPE | MIIM_ID;
         GetMenuItemInfoW(menu, i, TRUE, &info);
         GetMenuStringW(menu, i, text, 256, MF_BYPOSITION);
+        // clang-format off
         json.Open('{')
             .Key("id").Num(info.wID)
             .Key("separator").Bool(info.fType & MFT_SEPARATOR)
             .Key("text").Str(text)
             .Close('}');
+        // clang-format on
     }
     json.Close(']');
 }
@@ -272,6 +276,7 @@ void DialogState(Json& json, const Found& found)
     const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
     const LRESULT selected = SendMessageW(combo, CB_GETCURSEL, 0, 0);
 
+    // clang-format off
     json.Key("dialog").Open('{')
         .Key("pid").Num(pid)
         .Key("caption").Str(TextOf(dialog))
@@ -281,6 +286,7 @@ void DialogState(Json& json, const Found& found)
         .Key("exStyle").Num(static_cast<unsigned>(GetWindowLongW(dialog, GWL_EXSTYLE)))
         .Key("rect").Rect(rect)
         .Key("workArea").Rect(work);
+    // clang-format on
     json.Key("label");
     if (HWND label = LabelOf(dialog)) {
         ControlState(json, label);
@@ -301,6 +307,7 @@ void DialogState(Json& json, const Found& found)
         text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
         json.Str(text);
     }
+    // clang-format off
     json.Close(']')
         .Key("selected").Num(selected)
         .Key("dropped").Bool(SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0) != 0)
@@ -308,6 +315,7 @@ void DialogState(Json& json, const Found& found)
         .Key("capture").Raw(std::string("\"") + ControlName(dialog, gui.hwndCapture) + "\"")
         .Key("icon").Bool(SendMessageW(GetDlgItem(dialog, 131), STM_GETICON, 0, 0) != 0)
         .Key("systemMenu");
+    // clang-format on
     SystemMenuState(json, dialog);
     json.Close('}');
 
@@ -315,12 +323,14 @@ void DialogState(Json& json, const Found& found)
     if (found.about) {
         RECT aboutRect = {};
         GetWindowRect(found.about, &aboutRect);
+        // clang-format off
         json.Open('{')
             .Key("caption").Str(TextOf(found.about))
             .Key("owner").Bool(GetWindow(found.about, GW_OWNER) == dialog)
             .Key("foreground").Bool(GetForegroundWindow() == found.about)
             .Key("rect").Rect(aboutRect)
             .Key("texts").Open('[');
+        // clang-format on
         for (HWND child = GetWindow(found.about, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             json.Str(TextOf(child));
         }
@@ -587,12 +597,14 @@ int WaitForDialog(DWORD timeout, bool gone)
 int UiLanguage()
 {
     Json json;
+    // clang-format off
     json.Open('{')
         .Key("uiLanguage").Num(GetUserDefaultUILanguage())
         .Key("userLangId").Num(GetUserDefaultLangID())
         .Key("userLcid").Num(GetUserDefaultLCID())
         .Key("systemUiLanguage").Num(GetSystemDefaultUILanguage())
         .Close('}');
+    // clang-format on
     return Print(json, 0);
 }
 
