@@ -69,8 +69,14 @@ void* AllocateOrEnd(std::size_t size, std::size_t alignment)
 
 void* operator new(std::size_t size) { return AllocateOrEnd(size, kDefaultAlignment); }
 void* operator new[](std::size_t size) { return AllocateOrEnd(size, kDefaultAlignment); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size, kDefaultAlignment); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size, kDefaultAlignment); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    return Allocate(size, kDefaultAlignment);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    return Allocate(size, kDefaultAlignment);
+}
 void operator delete(void* block) noexcept { Release(block, kDefaultAlignment); }
 void operator delete[](void* block) noexcept { Release(block, kDefaultAlignment); }
 void operator delete(void* block, std::size_t) noexcept { Release(block, kDefaultAlignment); }
@@ -90,8 +96,14 @@ void* operator new[](std::size_t size, std::align_val_t a, const std::nothrow_t&
 }
 void operator delete(void* block, std::align_val_t a) noexcept { Release(block, AlignmentOf(a)); }
 void operator delete[](void* block, std::align_val_t a) noexcept { Release(block, AlignmentOf(a)); }
-void operator delete(void* block, std::size_t, std::align_val_t a) noexcept { Release(block, AlignmentOf(a)); }
-void operator delete[](void* block, std::size_t, std::align_val_t a) noexcept { Release(block, AlignmentOf(a)); }
+void operator delete(void* block, std::size_t, std::align_val_t a) noexcept
+{
+    Release(block, AlignmentOf(a));
+}
+void operator delete[](void* block, std::size_t, std::align_val_t a) noexcept
+{
+    Release(block, AlignmentOf(a));
+}
 void operator delete(void* block, std::align_val_t a, const std::nothrow_t&) noexcept
 {
     Release(block, AlignmentOf(a));

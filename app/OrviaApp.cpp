@@ -7,10 +7,7 @@
 
 COrviaApp theApp;
 
-COrviaApp::COrviaApp()
-{
-    m_dwRestartManagerSupportFlags = AFX_RESTART_MANAGER_SUPPORT_RESTART;
-}
+COrviaApp::COrviaApp() { m_dwRestartManagerSupportFlags = AFX_RESTART_MANAGER_SUPPORT_RESTART; }
 
 COrviaApp::~COrviaApp() = default;
 

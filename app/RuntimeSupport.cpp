@@ -11,10 +11,7 @@
 
 namespace {
 
-[[noreturn]] void EndProcess()
-{
-    ::ExitProcess(ERROR_NOT_ENOUGH_MEMORY);
-}
+[[noreturn]] void EndProcess() { ::ExitProcess(ERROR_NOT_ENOUGH_MEMORY); }
 
 }  // namespace
 

@@ -10,9 +10,8 @@
 namespace {
 
 constexpr const char* kStepNames[] = {
-    "entry-point",  "dll-restriction",      "application-handles", "common-controls",
-    "language-library", "restart-registration", "before-dialog",   "dialog-created",
-    "initialised",  "first-paint",
+    "entry-point",          "dll-restriction", "application-handles", "common-controls", "language-library",
+    "restart-registration", "before-dialog",   "dialog-created",      "initialised",     "first-paint",
 };
 constexpr int kSteps = static_cast<int>(AfxStartupStep::FirstPaint) + 1;
 static_assert(sizeof kStepNames / sizeof kStepNames[0] == kSteps);
@@ -26,7 +25,8 @@ using PreciseFn = VOID(WINAPI*)(LPFILETIME);
 PreciseFn g_precise = nullptr;
 bool g_lookedUp = false;
 
-ULONGLONG Now() {
+ULONGLONG Now()
+{
     if (!g_lookedUp) {
         g_lookedUp = true;
         g_precise = reinterpret_cast<PreciseFn>(reinterpret_cast<void*>(
@@ -39,7 +39,8 @@ ULONGLONG Now() {
 }
 
 // Appends "name value\r\n" to text at used; returns the new length.
-int AppendLine(char* text, int used, const char* name, ULONGLONG value) {
+int AppendLine(char* text, int used, const char* name, ULONGLONG value)
+{
     while (*name) text[used++] = *name++;
     text[used++] = ' ';
     char digits[24];
@@ -54,7 +55,8 @@ int AppendLine(char* text, int used, const char* name, ULONGLONG value) {
     return used;
 }
 
-void Write() {
+void Write()
+{
     wchar_t path[MAX_PATH];
     const DWORD length = GetEnvironmentVariableW(L"ORVIA_STARTUP_PROFILE", path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return;
@@ -76,7 +78,8 @@ void Write() {
 
 }  // namespace
 
-void AfxStartupStamp(AfxStartupStep step) {
+void AfxStartupStamp(AfxStartupStep step)
+{
     const int index = static_cast<int>(step);
     if (g_stamps[index] == 0) g_stamps[index] = Now();
     if (step == AfxStartupStep::FirstPaint && !g_written) {

@@ -23,9 +23,10 @@ const wchar_t* const AfxPreloadedSystemDlls[] = {
 bool AfxRestrictDllSearch()
 {
     const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    return AfxRestrictDllSearch(kernel32 ? reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
-                                               GetProcAddress(kernel32, "SetDefaultDllDirectories")))
-                                         : nullptr);
+    return AfxRestrictDllSearch(kernel32
+                                    ? reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
+                                          GetProcAddress(kernel32, "SetDefaultDllDirectories")))
+                                    : nullptr);
 }
 
 bool AfxRestrictDllSearch(SetDefaultDllDirectoriesFn setDefaultDllDirectories)

@@ -41,12 +41,12 @@ struct MessageEntry {
 };
 
 template <class T, std::size_t N>
-bool Dispatch(T* target, const MessageEntry<T> (&entries)[N], UINT message, WPARAM wParam,
-              LPARAM lParam, LRESULT* result) {
+bool Dispatch(T* target, const MessageEntry<T> (&entries)[N], UINT message, WPARAM wParam, LPARAM lParam,
+              LRESULT* result)
+{
     for (const MessageEntry<T>& entry : entries) {
         if (entry.message != message) continue;
-        if (message == WM_COMMAND && (entry.id != LOWORD(wParam) || entry.code != HIWORD(wParam)))
-            continue;
+        if (message == WM_COMMAND && (entry.id != LOWORD(wParam) || entry.code != HIWORD(wParam))) continue;
         *result = 0;
         if (auto* h = std::get_if<void (T::*)()>(&entry.handler)) {
             (target->**h)();

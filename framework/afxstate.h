@@ -11,15 +11,15 @@ class CWinApp;
 struct AfxTempWnd;
 
 struct AfxThreadState {
-    CWinApp* app = nullptr;            // registered by the CWinApp constructor
-    HINSTANCE instance = nullptr;      // the executable
-    HINSTANCE resource = nullptr;      // where dialogs, icons and strings come from
-    MSG lastMsg{};                     // the last message a message loop retrieved
-    MSG sentMsg{};                     // the message AfxWndProc is handling (for CWnd::Default)
-    CWnd* wndInit = nullptr;           // the dialog DoModal is creating, until the hook attaches it
-    CWnd* permanentWnds = nullptr;     // wrappers attached by SubclassWindow, newest first
-    AfxTempWnd* tempWnds = nullptr;    // temporary wrappers handed out since the loop was last idle
-    bool controlContainer = false;     // AfxEnableControlContainer was called
+    CWinApp* app = nullptr;          // registered by the CWinApp constructor
+    HINSTANCE instance = nullptr;    // the executable
+    HINSTANCE resource = nullptr;    // where dialogs, icons and strings come from
+    MSG lastMsg{};                   // the last message a message loop retrieved
+    MSG sentMsg{};                   // the message AfxWndProc is handling (for CWnd::Default)
+    CWnd* wndInit = nullptr;         // the dialog DoModal is creating, until the hook attaches it
+    CWnd* permanentWnds = nullptr;   // wrappers attached by SubclassWindow, newest first
+    AfxTempWnd* tempWnds = nullptr;  // temporary wrappers handed out since the loop was last idle
+    bool controlContainer = false;   // AfxEnableControlContainer was called
 };
 
 AfxThreadState& AfxState();

@@ -27,7 +27,8 @@ public:
     // Always a valid, NUL-terminated pointer (an empty string when nothing is held).
     const wchar_t* GetString() const { return m_data ? m_data : L""; }
     operator const wchar_t*() const { return GetString(); }
-    std::u16string_view View() const {
+    std::u16string_view View() const
+    {
         return {reinterpret_cast<const char16_t*>(GetString()), static_cast<size_t>(m_length)};
     }
 

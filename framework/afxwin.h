@@ -12,7 +12,7 @@
 // Command, string and help ids of the framework itself.
 constexpr UINT ID_HELP = 0xE146;
 constexpr UINT AFX_IDP_FAILED_TO_LAUNCH_HELP = 61703;  // framework string table, language 0x0804
-constexpr DWORD HID_BASE_RESOURCE = 0x20000;          // help ids of resources: base + template id
+constexpr DWORD HID_BASE_RESOURCE = 0x20000;           // help ids of resources: base + template id
 constexpr DWORD AFX_RESTART_MANAGER_SUPPORT_RESTART = 0x01;
 
 class CWnd;
@@ -37,7 +37,8 @@ class CMenu {
 public:
     CMenu() = default;
     explicit CMenu(HMENU menu) : m_hMenu(menu) {}
-    BOOL AppendMenu(UINT flags, UINT_PTR idNewItem = 0, LPCWSTR newItem = nullptr) {
+    BOOL AppendMenu(UINT flags, UINT_PTR idNewItem = 0, LPCWSTR newItem = nullptr)
+    {
         return ::AppendMenuW(m_hMenu, flags, idNewItem, newItem);
     }
     HMENU m_hMenu = nullptr;
@@ -71,7 +72,7 @@ public:
     void GetWindowText(CString& text) const;
     int GetWindowTextLength() const { return ::GetWindowTextLengthW(m_hWnd); }
     void SetDlgItemText(int id, LPCWSTR text) { ::SetDlgItemTextW(m_hWnd, id, text); }
-    CWnd* SetFocus();        // returns the window that had the focus (temporary wrapper)
+    CWnd* SetFocus();  // returns the window that had the focus (temporary wrapper)
     static CWnd* GetFocus();
     void GetClientRect(LPRECT rect) const { ::GetClientRect(m_hWnd, rect); }
     void GetWindowRect(LPRECT rect) const { ::GetWindowRect(m_hWnd, rect); }
@@ -82,7 +83,8 @@ public:
     DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_STYLE)); }
     DWORD GetExStyle() const { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE)); }
     CMenu GetSystemMenu(BOOL revert) const { return CMenu(::GetSystemMenu(m_hWnd, revert)); }
-    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
+    {
         return ::SendMessageW(m_hWnd, message, wParam, lParam);
     }
     void CenterWindow();  // over the owner, or in the work area of the window's monitor
@@ -114,7 +116,7 @@ public:
 
 protected:
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
-    virtual void OnNcDestroy();     // main-window bookkeeping, then detaches the wrapper
+    virtual void OnNcDestroy();  // main-window bookkeeping, then detaches the wrapper
     virtual void PostNcDestroy() {}
 
     static constexpr unsigned kModalLoop = 0x1;
@@ -133,7 +135,8 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
 class CButton : public CWnd {};
 class CStatic : public CWnd {
 public:
-    HICON SetIcon(HICON icon) {
+    HICON SetIcon(HICON icon)
+    {
         return reinterpret_cast<HICON>(SendMessage(STM_SETICON, reinterpret_cast<WPARAM>(icon), 0));
     }
 };
@@ -241,8 +244,8 @@ public:
     HINSTANCE m_hInstance = nullptr;
     LPWSTR m_lpCmdLine = nullptr;  // the arguments, without the program name
     int m_nCmdShow = SW_SHOWNORMAL;
-    CString m_strAppName;          // the executable's file name without extension by default
-    CString m_strHelpFilePath;     // the executable's path with ".HLP" for its extension
+    CString m_strAppName;       // the executable's file name without extension by default
+    CString m_strHelpFilePath;  // the executable's path with ".HLP" for its extension
     CString m_strRegistryKey;
     CString m_strProfileName;
     CString m_strRestartCommandLine;  // what was handed to RegisterApplicationRestart, if anything

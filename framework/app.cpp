@@ -10,7 +10,7 @@ namespace {
 using RegisterApplicationRestartFn = HRESULT(WINAPI*)(PCWSTR, DWORD);
 // RtlGenRandom, the system's random generator; advapi32 exports it by this name from XP on.
 using RtlGenRandomFn = BOOLEAN(WINAPI*)(PVOID, ULONG);
-constexpr DWORD kMuiLanguageId = 0x4;           // MUI_LANGUAGE_ID: hexadecimal LANGIDs
+constexpr DWORD kMuiLanguageId = 0x4;              // MUI_LANGUAGE_ID: hexadecimal LANGIDs
 constexpr DWORD kMuiMergeFallbacks = 0x10 | 0x20;  // MUI_MERGE_SYSTEM_FALLBACK | MUI_MERGE_USER_FALLBACK
 constexpr int kPreferredLanguagesTried = 20;
 
@@ -18,13 +18,15 @@ constexpr int kPreferredLanguagesTried = 20;
 constexpr DWORD kLongestModulePath = 32768;
 
 template <class Fn>
-Fn Kernel32Function(const char* name) {
+Fn Kernel32Function(const char* name)
+{
     FARPROC proc = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(proc));
 }
 
 // Where the extension of the file name in `path` starts (its '.'), or `length` when it has none.
-int ExtensionStart(const wchar_t* path, int length) {
+int ExtensionStart(const wchar_t* path, int length)
+{
     for (int i = length - 1; i >= 0 && path[i] != L'\\' && path[i] != L'/'; --i) {
         if (path[i] == L'.') return i;
     }
@@ -32,7 +34,8 @@ int ExtensionStart(const wchar_t* path, int length) {
 }
 
 // The LANGID a "MUI_LANGUAGE_ID" entry names in hexadecimal digits.
-LANGID HexLanguageId(const wchar_t* digits) {
+LANGID HexLanguageId(const wchar_t* digits)
+{
     LANGID id = 0;
     for (; *digits; ++digits) {
         const wchar_t c = *digits;
@@ -48,7 +51,8 @@ LANGID HexLanguageId(const wchar_t* digits) {
 // A new random (version 4, RFC 4122 variant) GUID from the system's random generator. The
 // generator lives in advapi32, which the libraries the program imports normally have loaded
 // already; COM's CoCreateGuid would load the whole COM library (and what it imports) for it.
-GUID NewRandomGuid() {
+GUID NewRandomGuid()
+{
     GUID guid{};
     if (HMODULE advapi32 = LoadLibraryW(L"advapi32.dll")) {
         const auto random = reinterpret_cast<RtlGenRandomFn>(
@@ -62,7 +66,8 @@ GUID NewRandomGuid() {
 
 }  // namespace
 
-CString AfxGetModuleFileName(HMODULE module) {
+CString AfxGetModuleFileName(HMODULE module)
+{
     CString path;
     for (DWORD size = MAX_PATH + 1;; size = size * 2 < kLongestModulePath ? size * 2 : kLongestModulePath) {
         wchar_t* buffer = path.GetBuffer(static_cast<int>(size));
@@ -77,7 +82,8 @@ CString AfxGetModuleFileName(HMODULE module) {
     }
 }
 
-int AfxPreferredUILanguages(GetThreadPreferredUILanguagesFn preferred, LANGID* languages, int room) {
+int AfxPreferredUILanguages(GetThreadPreferredUILanguagesFn preferred, LANGID* languages, int room)
+{
     if (!preferred) return 0;
     CString buffer;
     // Ask for the room the list needs, then read it; the list may grow in between, so ask again.
@@ -104,25 +110,29 @@ int AfxPreferredUILanguages(GetThreadPreferredUILanguagesFn preferred, LANGID* l
 
 CWinApp* AfxGetApp() { return AfxState().app; }
 
-HINSTANCE AfxGetInstanceHandle() {
+HINSTANCE AfxGetInstanceHandle()
+{
     AfxThreadState& state = AfxState();
     return state.instance ? state.instance : GetModuleHandleW(nullptr);
 }
 
-HINSTANCE AfxGetResourceHandle() {
+HINSTANCE AfxGetResourceHandle()
+{
     AfxThreadState& state = AfxState();
     return state.resource ? state.resource : AfxGetInstanceHandle();
 }
 
 void AfxSetResourceHandle(HINSTANCE instance) { AfxState().resource = instance; }
 
-HINSTANCE AfxFindResourceHandle(LPCWSTR name, LPCWSTR type) {
+HINSTANCE AfxFindResourceHandle(LPCWSTR name, LPCWSTR type)
+{
     HINSTANCE resource = AfxGetResourceHandle();
     if (FindResourceW(resource, name, type)) return resource;
     return AfxGetInstanceHandle();
 }
 
-HINSTANCE AfxFindStringResourceHandle(UINT id) {
+HINSTANCE AfxFindStringResourceHandle(UINT id)
+{
     const LPCWSTR block = MAKEINTRESOURCEW(id / 16 + 1);
     HINSTANCE resource = AfxGetResourceHandle();
     if (FindResourceW(resource, block, RT_STRING)) return resource;
@@ -135,7 +145,8 @@ const MSG* AfxGetCurrentMessage() { return &AfxState().lastMsg; }
 
 void AfxEnableControlContainer() { AfxState().controlContainer = true; }
 
-int AfxMessageBox(UINT id, UINT type) {
+int AfxMessageBox(UINT id, UINT type)
+{
     CString text;
     text.LoadString(id);
     CWinApp* app = AfxGetApp();
@@ -151,12 +162,14 @@ CShellManager::~CShellManager() = default;
 
 CWinApp::CWinApp(LPCWSTR appName) : m_strAppName(appName) { AfxState().app = this; }
 
-CWinApp::~CWinApp() {
+CWinApp::~CWinApp()
+{
     AfxThreadState& state = AfxState();
     if (state.app == this) state.app = nullptr;
 }
 
-void CWinApp::SetCurrentHandles(HINSTANCE instance, LPWSTR cmdLine, int cmdShow) {
+void CWinApp::SetCurrentHandles(HINSTANCE instance, LPWSTR cmdLine, int cmdShow)
+{
     m_hInstance = instance;
     m_lpCmdLine = cmdLine;
     m_nCmdShow = cmdShow;
@@ -175,12 +188,14 @@ void CWinApp::SetCurrentHandles(HINSTANCE instance, LPWSTR cmdLine, int cmdShow)
     m_strHelpFilePath += L".HLP";
 }
 
-void CWinApp::SetRegistryKey(LPCWSTR registryKey) {
+void CWinApp::SetRegistryKey(LPCWSTR registryKey)
+{
     m_strRegistryKey = registryKey;
     m_strProfileName = m_strAppName;
 }
 
-BOOL CWinApp::InitInstance() {
+BOOL CWinApp::InitInstance()
+{
     LoadLanguageResourceLibrary();
     AFX_STARTUP_STAMP(LanguageLibrary);
     RegisterWithRestartManager();
@@ -188,7 +203,8 @@ BOOL CWinApp::InitInstance() {
     return TRUE;
 }
 
-int CWinApp::ExitInstance() {
+int CWinApp::ExitInstance()
+{
     if (m_hLangResourceDLL) {
         if (AfxState().resource == m_hLangResourceDLL) AfxSetResourceHandle(m_hInstance);
         FreeLibrary(m_hLangResourceDLL);
@@ -201,7 +217,8 @@ int CWinApp::ExitInstance() {
 // thread's preferred UI languages, the user's and the system's default UI language (each in
 // full, then by its primary language alone), and last for the abbreviation "LOC". The first
 // that loads supplies the resources.
-void CWinApp::LoadLanguageResourceLibrary() {
+void CWinApp::LoadLanguageResourceLibrary()
+{
     const CString path = AfxGetModuleFileName(m_hInstance);
     if (path.IsEmpty()) return;
     const CString base(path, ExtensionStart(path, path.GetLength()));
@@ -232,37 +249,40 @@ void CWinApp::LoadLanguageResourceLibrary() {
 
 // Registers the process for restart by the Restart Manager: the program's arguments, then
 // " /RestartByRestartManager:" and a new GUID.
-void CWinApp::RegisterWithRestartManager() {
+void CWinApp::RegisterWithRestartManager()
+{
     if (!(m_dwRestartManagerSupportFlags & AFX_RESTART_MANAGER_SUPPORT_RESTART)) return;
     auto registerRestart = Kernel32Function<RegisterApplicationRestartFn>("RegisterApplicationRestart");
     if (!registerRestart || !Kernel32Function<FARPROC>("RegisterApplicationRecoveryCallback")) return;
 
     const GUID guid = NewRandomGuid();
     wchar_t text[40];
-    wsprintfW(text, L"%08lX-%04X-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X", guid.Data1, guid.Data2,
-              guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4],
-              guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+    wsprintfW(text, L"%08lX-%04X-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X", guid.Data1, guid.Data2, guid.Data3,
+              guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
+              guid.Data4[6], guid.Data4[7]);
     m_strRestartCommandLine = m_lpCmdLine;
     m_strRestartCommandLine += L" /RestartByRestartManager:";
     m_strRestartCommandLine += text;
     registerRestart(m_strRestartCommandLine, 0);
 }
 
-void CWinApp::OnHelp() {
+void CWinApp::OnHelp()
+{
     const DWORD helpId = m_pMainWnd ? m_pMainWnd->GetHelpId() : 0;
     WinHelp(HID_BASE_RESOURCE + helpId, HELP_CONTEXT);
 }
 
-void CWinApp::WinHelp(DWORD_PTR data, UINT command) {
+void CWinApp::WinHelp(DWORD_PTR data, UINT command)
+{
     HWND owner = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
-    if (!::WinHelpW(owner, m_strHelpFilePath, command, data))
-        AfxMessageBox(AFX_IDP_FAILED_TO_LAUNCH_HELP);
+    if (!::WinHelpW(owner, m_strHelpFilePath, command, data)) AfxMessageBox(AFX_IDP_FAILED_TO_LAUNCH_HELP);
 }
 
 // ---------------------------------------------------------------------------------------------
 // The entry point.
 
-LPWSTR AfxArgumentText(LPWSTR commandLine) {
+LPWSTR AfxArgumentText(LPWSTR commandLine)
+{
     LPWSTR p = commandLine;
     if (*p == L'"') {
         ++p;
@@ -275,14 +295,16 @@ LPWSTR AfxArgumentText(LPWSTR commandLine) {
     return p;
 }
 
-BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR cmdLine, int cmdShow) {
+BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR cmdLine, int cmdShow)
+{
     CWinApp* app = AfxGetApp();
     if (!app) return FALSE;
     app->SetCurrentHandles(instance, cmdLine, cmdShow);
     return TRUE;
 }
 
-int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdLine, int cmdShow) {
+int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdLine, int cmdShow)
+{
     AFX_STARTUP_STAMP(EntryPoint);
     AfxRestrictDllSearch();  // before anything can load a DLL by bare name
     AFX_STARTUP_STAMP(DllRestriction);

@@ -4,7 +4,8 @@
 #include "framework/afxstate.h"
 #include "framework/afxwin.h"
 
-bool CDialog::DispatchMessageMap(CCmdTarget* t, UINT m, WPARAM w, LPARAM l, LRESULT* r) {
+bool CDialog::DispatchMessageMap(CCmdTarget* t, UINT m, WPARAM w, LPARAM l, LRESULT* r)
+{
     // clang-format off
     static constexpr afx::MessageEntry<CDialog> entries[] = {
         // message   code        id        handler
@@ -23,7 +24,8 @@ namespace {
 
 // Whether a dialog template, in either of its two forms, leaves the dialog's place to the
 // framework: it puts the dialog at (0, 0) and asks for no placement of the platform's.
-bool TemplateLeavesPlacement(const void* dialogTemplate) {
+bool TemplateLeavesPlacement(const void* dialogTemplate)
+{
     const WORD* words = static_cast<const WORD*>(dialogTemplate);
     DWORD style;
     bool atOrigin;
@@ -47,7 +49,8 @@ namespace {
 // top-level window of the platform's dialog class. The platform and input-method or
 // accessibility software create windows of their own on the thread (the default input-method
 // window among them), in an order nobody promises; none of them may take the wrapper.
-bool IsDialogBeingCreated(HWND hWnd, const CREATESTRUCTW& cs) {
+bool IsDialogBeingCreated(HWND hWnd, const CREATESTRUCTW& cs)
+{
     if (cs.style & WS_CHILD) return false;
     if (::GetClassLongPtrW(hWnd, GCL_STYLE) & CS_IME) return false;
     wchar_t name[8];
@@ -58,7 +61,8 @@ bool IsDialogBeingCreated(HWND hWnd, const CREATESTRUCTW& cs) {
 
 // Attaches the wrapper DoModal is creating to its dialog window as soon as the window exists,
 // so that the wrapper sees that window's messages from the very first one.
-LRESULT CALLBACK AfxCbtHook(int code, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK AfxCbtHook(int code, WPARAM wParam, LPARAM lParam)
+{
     AfxThreadState& state = AfxState();
     if (code == HCBT_CREATEWND && state.wndInit) {
         const HWND hWnd = reinterpret_cast<HWND>(wParam);
@@ -74,7 +78,8 @@ LRESULT CALLBACK AfxCbtHook(int code, WPARAM wParam, LPARAM lParam) {
 // The dialog procedure the platform's dialog manager calls from its window procedure (which is
 // the wrapper's DefWindowProc). It only initialises; every other message was offered to the
 // message maps before the dialog manager saw it.
-INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam) {
+INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam)
+{
     if (message != WM_INITDIALOG) return FALSE;
     AFX_STARTUP_STAMP(DialogCreated);
     CDialog* dlg = reinterpret_cast<CDialog*>(lParam);
@@ -93,7 +98,8 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam) {
     return result;
 }
 
-INT_PTR CDialog::DoModal() {
+INT_PTR CDialog::DoModal()
+{
     const LPCWSTR name = MAKEINTRESOURCEW(m_templateId);
     HINSTANCE module = AfxFindResourceHandle(name, RT_DIALOG);
     HRSRC resource = FindResourceW(module, name, RT_DIALOG);
@@ -114,8 +120,8 @@ INT_PTR CDialog::DoModal() {
     AfxThreadState& state = AfxState();
     state.wndInit = this;
     HHOOK hook = SetWindowsHookExW(WH_CBT, &AfxCbtHook, nullptr, GetCurrentThreadId());
-    HWND hWnd = hook ? CreateDialogIndirectParamW(module, static_cast<LPCDLGTEMPLATEW>(dialogTemplate),
-                                                  owner, &AfxDlgProc, reinterpret_cast<LPARAM>(this))
+    HWND hWnd = hook ? CreateDialogIndirectParamW(module, static_cast<LPCDLGTEMPLATEW>(dialogTemplate), owner,
+                                                  &AfxDlgProc, reinterpret_cast<LPARAM>(this))
                      : nullptr;
     if (hook) UnhookWindowsHookEx(hook);
     state.wndInit = nullptr;
@@ -133,17 +139,20 @@ INT_PTR CDialog::DoModal() {
     return hWnd ? m_modalResult : -1;
 }
 
-void CDialog::EndDialog(int result) {
+void CDialog::EndDialog(int result)
+{
     EndModalLoop(result);
     ::EndDialog(m_hWnd, result);
 }
 
-BOOL CDialog::OnInitDialog() {
+BOOL CDialog::OnInitDialog()
+{
     UpdateData(FALSE);
     return TRUE;
 }
 
-BOOL CDialog::UpdateData(BOOL saveAndValidate) {
+BOOL CDialog::UpdateData(BOOL saveAndValidate)
+{
     CDataExchange dx{this, saveAndValidate};
     DoDataExchange(&dx);
     return TRUE;
@@ -153,23 +162,25 @@ void CDialog::OnOK() { EndDialog(IDOK); }
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
-BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
+BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam)
+{
     if (CWnd::OnCommand(wParam, lParam)) return TRUE;
     LRESULT result = 0;
     CWinApp* app = AfxGetApp();
     return app && app->OnCmdMsg(WM_COMMAND, wParam, lParam, &result);
 }
 
-bool CDialog::IsHelpKey(const MSG* msg) {
+bool CDialog::IsHelpKey(const MSG* msg)
+{
     return msg->message == WM_KEYDOWN && msg->wParam == VK_F1 && GetKeyState(VK_SHIFT) >= 0 &&
            GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0;
 }
 
-BOOL CDialog::PreTranslateMessage(MSG* msg) {
+BOOL CDialog::PreTranslateMessage(MSG* msg)
+{
     if (IsHelpKey(msg)) {
         CWinApp* app = AfxGetApp();
-        HWND target = app && app->m_pMainWnd && app->m_pMainWnd->m_hWnd ? app->m_pMainWnd->m_hWnd
-                                                                         : m_hWnd;
+        HWND target = app && app->m_pMainWnd && app->m_pMainWnd->m_hWnd ? app->m_pMainWnd->m_hWnd : m_hWnd;
         ::SendMessageW(target, WM_COMMAND, ID_HELP, 0);
         return TRUE;
     }
@@ -178,7 +189,8 @@ BOOL CDialog::PreTranslateMessage(MSG* msg) {
     return input && IsDialogMessageW(m_hWnd, msg);
 }
 
-void DDX_Control(CDataExchange* dx, int id, CWnd& control) {
+void DDX_Control(CDataExchange* dx, int id, CWnd& control)
+{
     if (control.m_hWnd) return;
     control.SubclassWindow(::GetDlgItem(dx->m_pDlgWnd->m_hWnd, id));
 }

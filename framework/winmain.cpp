@@ -4,6 +4,7 @@
 
 // The arguments are taken from the process command line by the platform's rule rather than
 // from the C runtime's, which reads a program name such as "a b"c as running on to the blank.
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR, int cmdShow) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR, int cmdShow)
+{
     return AfxWinMain(instance, previous, AfxArgumentText(GetCommandLineW()), cmdShow);
 }

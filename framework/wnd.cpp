@@ -6,7 +6,8 @@
 #include "framework/afxstate.h"
 #include "framework/afxwin.h"
 
-AfxThreadState& AfxState() {
+AfxThreadState& AfxState()
+{
     static AfxThreadState state;
     return state;
 }
@@ -16,7 +17,8 @@ AfxThreadState& AfxState() {
 
 const AFX_MSGMAP CCmdTarget::messageMap{nullptr, nullptr};
 
-bool CCmdTarget::OnCmdMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+bool CCmdTarget::OnCmdMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
     for (const AFX_MSGMAP* map = GetMessageMap(); map; map = map->base) {
         if (map->dispatch && map->dispatch(this, message, wParam, lParam, result)) return true;
     }
@@ -34,11 +36,13 @@ struct AfxTempWnd : CWnd {
     AfxTempWnd* next = nullptr;
 };
 
-CWnd::~CWnd() {
+CWnd::~CWnd()
+{
     if (m_hWnd && FromHandlePermanent(m_hWnd) == this) UnsubclassWindow();
 }
 
-CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
+CWnd* CWnd::FromHandlePermanent(HWND hWnd)
+{
     if (!hWnd) return nullptr;
     for (CWnd* wnd = AfxState().permanentWnds; wnd; wnd = wnd->m_pNextPermanent) {
         if (wnd->m_hWnd == hWnd) return wnd;
@@ -46,7 +50,8 @@ CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
     return nullptr;
 }
 
-CWnd* CWnd::FromHandle(HWND hWnd) {
+CWnd* CWnd::FromHandle(HWND hWnd)
+{
     if (!hWnd) return nullptr;
     if (CWnd* wnd = FromHandlePermanent(hWnd)) return wnd;
     AfxThreadState& state = AfxState();
@@ -61,7 +66,8 @@ CWnd* CWnd::FromHandle(HWND hWnd) {
     return temp;
 }
 
-void AfxDeleteTempWnds() {
+void AfxDeleteTempWnds()
+{
     AfxThreadState& state = AfxState();
     while (AfxTempWnd* temp = state.tempWnds) {
         state.tempWnds = temp->next;
@@ -70,7 +76,8 @@ void AfxDeleteTempWnds() {
     }
 }
 
-BOOL CWnd::SubclassWindow(HWND hWnd) {
+BOOL CWnd::SubclassWindow(HWND hWnd)
+{
     if (!hWnd || m_hWnd || FromHandlePermanent(hWnd)) return FALSE;
     AfxThreadState& state = AfxState();
     m_pNextPermanent = state.permanentWnds;
@@ -81,11 +88,11 @@ BOOL CWnd::SubclassWindow(HWND hWnd) {
     return TRUE;
 }
 
-HWND CWnd::UnsubclassWindow() {
+HWND CWnd::UnsubclassWindow()
+{
     HWND hWnd = m_hWnd;
     if (!hWnd) return nullptr;
-    if (m_superWndProc)
-        SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_superWndProc));
+    if (m_superWndProc) SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_superWndProc));
     for (CWnd** link = &AfxState().permanentWnds; *link; link = &(*link)->m_pNextPermanent) {
         if (*link == this) {
             *link = m_pNextPermanent;
@@ -103,7 +110,8 @@ HWND CWnd::UnsubclassWindow() {
 
 CWnd* CWnd::GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id)); }
 
-void CWnd::GetWindowText(CString& text) const {
+void CWnd::GetWindowText(CString& text) const
+{
     const int length = ::GetWindowTextLengthW(m_hWnd);
     wchar_t* buffer = text.GetBuffer(length);
     if (!buffer) return;
@@ -115,7 +123,8 @@ CWnd* CWnd::SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
 
 CWnd* CWnd::GetFocus() { return FromHandle(::GetFocus()); }
 
-void CWnd::ClientToScreen(LPRECT rect) const {
+void CWnd::ClientToScreen(LPRECT rect) const
+{
     ::ClientToScreen(m_hWnd, reinterpret_cast<LPPOINT>(&rect->left));
     ::ClientToScreen(m_hWnd, reinterpret_cast<LPPOINT>(&rect->right));
     // Mirrored client coordinates put the client's left edge on the screen's right.
@@ -126,7 +135,8 @@ void CWnd::ClientToScreen(LPRECT rect) const {
     }
 }
 
-void CWnd::CenterWindow() {
+void CWnd::CenterWindow()
+{
     HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
@@ -152,7 +162,8 @@ void CWnd::CenterWindow() {
 // ---------------------------------------------------------------------------------------------
 // Message handling.
 
-LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
     CWnd* wnd = CWnd::FromHandlePermanent(hWnd);
     if (!wnd) return ::DefWindowProcW(hWnd, message, wParam, lParam);
     if (message == WM_PAINT) AFX_STARTUP_STAMP(FirstPaint);
@@ -164,7 +175,8 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     return result;
 }
 
-LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
     LRESULT result = 0;
     if (message == WM_COMMAND) {
         if (OnCommand(wParam, lParam)) return 0;
@@ -177,22 +189,26 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProc(message, wParam, lParam);
 }
 
-BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
+BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam)
+{
     LRESULT result = 0;
     return OnCmdMsg(WM_COMMAND, wParam, lParam, &result);
 }
 
-LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
     if (m_superWndProc) return CallWindowProcW(m_superWndProc, m_hWnd, message, wParam, lParam);
     return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
 }
 
-LRESULT CWnd::Default() {
+LRESULT CWnd::Default()
+{
     const MSG& msg = AfxState().sentMsg;
     return DefWindowProc(msg.message, msg.wParam, msg.lParam);
 }
 
-void CWnd::OnNcDestroy() {
+void CWnd::OnNcDestroy()
+{
     // The main window is gone: the application has none any more, and its thread may end.
     CWinApp* app = AfxGetApp();
     if (app && app->m_pMainWnd == this) {
@@ -212,7 +228,8 @@ BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
 namespace {
 
 // Offers the message to the wrapped windows from its target up to `top`, stopping there.
-bool PreTranslateUpTo(HWND top, MSG* msg) {
+bool PreTranslateUpTo(HWND top, MSG* msg)
+{
     for (HWND hWnd = msg->hwnd; hWnd; hWnd = ::GetParent(hWnd)) {
         CWnd* wnd = CWnd::FromHandlePermanent(hWnd);
         if (wnd && wnd->PreTranslateMessage(msg)) return true;
@@ -223,7 +240,8 @@ bool PreTranslateUpTo(HWND top, MSG* msg) {
 
 }  // namespace
 
-int CWnd::RunModalLoop() {
+int CWnd::RunModalLoop()
+{
     m_flags |= kModalLoop;
     MSG& msg = AfxState().lastMsg;
     while (ContinueModal() && m_hWnd) {  // a window destroyed under the loop ends it too
@@ -247,7 +265,8 @@ int CWnd::RunModalLoop() {
     return m_modalResult;
 }
 
-void CWnd::EndModalLoop(int result) {
+void CWnd::EndModalLoop(int result)
+{
     m_modalResult = result;
     m_flags &= ~kContinueModal;
 }

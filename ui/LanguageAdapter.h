@@ -30,8 +30,8 @@ private:
 // The texts of the language-selection dialog window.
 class DialogTextAccess {
 public:
-    explicit DialogTextAccess(HWND dialog)
-        : m_hWnd(dialog), m_list(::GetDlgItem(dialog, IDC_LANGUAGE_COMBO)) {}
+    explicit DialogTextAccess(HWND dialog) : m_hWnd(dialog), m_list(::GetDlgItem(dialog, IDC_LANGUAGE_COMBO))
+    {}
 
     void SetDlgItemText(int id, std::u16string_view text) const;
     void SetWindowText(std::u16string_view text) const;

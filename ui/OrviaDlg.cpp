@@ -11,10 +11,7 @@
 
 namespace {
 
-const wchar_t* Wide(const std::u16string& text)
-{
-    return reinterpret_cast<const wchar_t*>(text.c_str());
-}
+const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
 }  // namespace
 
@@ -31,8 +28,8 @@ COrviaDlg::COrviaDlg(CWnd* pParent) : CDialogEx(IDD_SETUP_DIALOG, pParent)
 
 COrviaDlg::~COrviaDlg() = default;
 
-bool COrviaDlg::DispatchMessageMap(CCmdTarget* target, UINT message, WPARAM wParam,
-                                   LPARAM lParam, LRESULT* result)
+bool COrviaDlg::DispatchMessageMap(CCmdTarget* target, UINT message, WPARAM wParam, LPARAM lParam,
+                                   LRESULT* result)
 {
     // clang-format off
     static constexpr afx::MessageEntry<COrviaDlg> entries[] = {
@@ -116,8 +113,8 @@ void COrviaDlg::OnPaint()
         const int iconHeight = ::GetSystemMetrics(SM_CYICON);
         RECT client{};
         GetClientRect(&client);
-        const POINT origin = MinimizedIconOrigin(client.right - client.left,
-                                                 client.bottom - client.top, iconWidth, iconHeight);
+        const POINT origin = MinimizedIconOrigin(client.right - client.left, client.bottom - client.top,
+                                                 iconWidth, iconHeight);
         dc.DrawIcon(origin.x, origin.y, m_hIcon);
     } else {
         CDialogEx::OnPaint();
@@ -136,10 +133,7 @@ void COrviaDlg::FocusInstallButton()
     ::ReleaseCapture();
 }
 
-HCURSOR COrviaDlg::OnQueryDragIcon()
-{
-    return static_cast<HCURSOR>(m_hIcon);
-}
+HCURSOR COrviaDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
 void COrviaDlg::OnBnClickedInstall()
 {
@@ -154,17 +148,13 @@ void COrviaDlg::OnBnClickedInstall()
         const CString verb(request->verb);
         const CString file(request->file);
         ::ShellExecuteW(nullptr, verb, file, Wide(request->parameters),
-                        request->directory ? Wide(*request->directory) : nullptr,
-                        request->showCommand);
+                        request->directory ? Wide(*request->directory) : nullptr, request->showCommand);
     }
 
     CDialog::OnCancel();
 }
 
-void COrviaDlg::OnBnClickedCancelButton()
-{
-    CDialog::OnCancel();
-}
+void COrviaDlg::OnBnClickedCancelButton() { CDialog::OnCancel(); }
 
 void COrviaDlg::OnStnClickedSetupIcon() {}
 

@@ -16,8 +16,7 @@
 // reports any read past the end (or before the start) of the text handed to the code.
 class ExactText {
 public:
-    explicit ExactText(std::u16string_view text)
-        : size_(text.size()), units_(new char16_t[text.size()])
+    explicit ExactText(std::u16string_view text) : size_(text.size()), units_(new char16_t[text.size()])
     {
         for (std::size_t i = 0; i < size_; ++i) {
             units_[i] = text[i];

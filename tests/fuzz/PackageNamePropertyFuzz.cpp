@@ -14,8 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::u16string property = PackageNameProperty(modulePath);
     Require(property == ExpectedProperty(modulePath), "property is the folder name plus .msi");
-    Require(property.size() >= 4 && property.substr(property.size() - 4) == u".msi",
-            "property ends in .msi");
+    Require(property.size() >= 4 && property.substr(property.size() - 4) == u".msi", "property ends in .msi");
     const std::u16string_view name = std::u16string_view(property).substr(0, property.size() - 4);
     Require(name.find(u'\\') == std::u16string_view::npos, "folder name holds no backslash");
     Require(name.size() + 2 <= modulePath.size() || name.empty(), "folder name fits the path");

@@ -47,7 +47,8 @@ bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b)
 template <class Fn>
 Fn Kernel32Function(const char* name)
 {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+    return reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
 }
 
 // Loads, notes where from, and unloads again so that the next load searches afresh.
@@ -92,7 +93,8 @@ TEST(DllSearch, OnlyTheSystemFolderAndAddedFoldersAnswerBareNames)
         {"bare name beside the program", kPlanted, 0, false, L""},
         {"bare name, altered search path", kPlanted, LOAD_WITH_ALTERED_SEARCH_PATH, false, L""},
         {"full path beside the program", planted, 0, true, planted},
-        {"full path as a data file (the language library's way)", planted, LOAD_LIBRARY_AS_DATAFILE, true, planted},
+        {"full path as a data file (the language library's way)", planted, LOAD_LIBRARY_AS_DATAFILE, true,
+         planted},
         {"bare name of a system DLL", kSystemDll, 0, true, SystemFolder() + kSystemDll},
     };
     for (const Case& c : cases) {
@@ -148,7 +150,8 @@ TEST(DllPreload, PlantedSystemDllIsNotLoadedWhereTheSearchCannotBeRestricted)
     ASSERT_NE(loaded, nullptr);
     const std::wstring from = ModulePath(loaded);
     if (preload) {
-        EXPECT_TRUE(EqualsIgnoringCase(from, SystemFolder() + L"uxtheme.dll")) << "loaded from the wrong place";
+        EXPECT_TRUE(EqualsIgnoringCase(from, SystemFolder() + L"uxtheme.dll"))
+            << "loaded from the wrong place";
         EXPECT_EQ(GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES) << "the planted copy ran";
     } else {
         EXPECT_TRUE(EqualsIgnoringCase(from, planted)) << "the control must load the planted copy";

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "languages/LanguageTable.h"
 #include "U16Text.h"
+#include "languages/LanguageTable.h"
 
 namespace {
 
@@ -25,8 +25,7 @@ struct ExpectedRow {
 // Every non-ASCII character spelled as its code unit, so the check does not depend on how an
 // editor or the compiler treats the source's encoding.
 constexpr ExpectedRow kExpectedRows[kLanguageCount] = {
-    {u"English", u"Setup", u"OK", u"Cancel", u"",
-     u"Select the language to use during the installation:"},
+    {u"English", u"Setup", u"OK", u"Cancel", u"", u"Select the language to use during the installation:"},
     {u"Deutsch", u"Einrichtung", u"OK", u"Abbrechen", u"Transforms=Transforms\\de.mst",
      u"W\u00E4hlen Sie die w\u00E4hrend der Installation zu verwendende Sprache aus:"},
     {u"Espa\u00F1ol\u005FLatinoamericano", u"Configurar", u"Aceptar", u"Cancelar",
@@ -37,33 +36,30 @@ constexpr ExpectedRow kExpectedRows[kLanguageCount] = {
     {u"Nederlands", u"Instellingen", u"OK", u"Annuleren", u"Transforms=Transforms\\nl.mst",
      u"Selecteer de taal die u tijdens de installatie wilt gebruiken:"},
     {u"Portugu\u00EAs\u005FBrasileiro", u"Configura\u00E7\u00E3o", u"OK", u"Cancelar",
-     u"Transforms=Transforms\\pt.mst",
-     u"Selecionar o idioma a ser usado durante a instala\u00E7\u00E3o:"},
+     u"Transforms=Transforms\\pt.mst", u"Selecionar o idioma a ser usado durante a instala\u00E7\u00E3o:"},
     {u"Polski", u"Ustawienia", u"OK", u"Anuluj", u"Transforms=Transforms\\pl.mst",
      u"Wybierz j\u0119zyk u\u017Cywany podczas instalacji:"},
     {u"Italiano", u"Configura", u"OK", u"Annulla", u"Transforms=Transforms\\it.mst",
      u"Selezionare la lingua da utilizzare durante l'installazione:"},
-    {u"\u0420\u0443\u0441\u0441\u043A\u0438\u0439",
-     u"\u0423\u0441\u0442\u0430\u043D\u043E\u0432\u043A\u0430", u"\u041E\u041A",
-     u"\u041E\u0442\u043C\u0435\u043D\u0430", u"Transforms=Transforms\\ru.mst",
+    {u"\u0420\u0443\u0441\u0441\u043A\u0438\u0439", u"\u0423\u0441\u0442\u0430\u043D\u043E\u0432\u043A\u0430",
+     u"\u041E\u041A", u"\u041E\u0442\u043C\u0435\u043D\u0430", u"Transforms=Transforms\\ru.mst",
      u"\u0412\u044B\u0431\u0435\u0440\u0438\u0442\u0435 \u044F\u0437\u044B\u043A "
      u"\u043F\u0440\u043E\u0433\u0440\u0430\u043C\u043C\u044B "
      u"\u0443\u0441\u0442\u0430\u043D\u043E\u0432\u043A\u0438:"},
-    {u"\u65E5\u672C\u8A9E", u"\u30BB\u30C3\u30C8\u30A2\u30C3\u30D7", u"OK",
-     u"\u30AD\u30E3\u30F3\u30BB\u30EB", u"Transforms=Transforms\\jp.mst",
+    {u"\u65E5\u672C\u8A9E", u"\u30BB\u30C3\u30C8\u30A2\u30C3\u30D7", u"OK", u"\u30AD\u30E3\u30F3\u30BB\u30EB",
+     u"Transforms=Transforms\\jp.mst",
      u"\u30A4\u30F3\u30B9\u30C8\u30FC\u30EB\u306E\u8A00\u8A9E\u3092\u9078\u629E:"},
     {u"\uD55C\uAD6D\uC5B4", u"\uC124\uC815", u"\uD655\uC778", u"\uCDE8\uC18C",
      u"Transforms=Transforms\\ko.mst", u"\uC124\uCE58\uC5D0 \uC0AC\uC6A9\uD560 \uC5B8\uC5B4 \uC120\uD0DD:"},
     {u"\u4E2D\u6587\u0028\u7B80\u4F53\uFF09", u"\u5B89\u88C5", u"\u786E\u5B9A", u"\u53D6\u6D88",
      u"Transforms=Transforms\\zh.mst",
      u"\u9009\u62E9\u5B89\u88C5\u8FC7\u7A0B\u4E2D\u6240\u8981\u4F7F\u7528\u7684\u8BED\u8A00:"},
-    {u"\u7E41\u9AD4\u4E2D\u6587\u0028\u81FA\u7063\u0029", u"\u5B89\u88DD", u"\u78BA\u5B9A",
-     u"\u53D6\u6D88", u"Transforms=Transforms\\tw.mst",
+    {u"\u7E41\u9AD4\u4E2D\u6587\u0028\u81FA\u7063\u0029", u"\u5B89\u88DD", u"\u78BA\u5B9A", u"\u53D6\u6D88",
+     u"Transforms=Transforms\\tw.mst",
      u"\u9078\u64C7\u5B89\u88DD\u904E\u7A0B\u4E2D\u6240\u8981\u4F7F\u7528\u7684\u8A9E\u8A00:"},
     {u"Dansk", u"ops\u00E6tning", u"OK", u"Annuller", std::nullopt,
      u"V\u00E6lg det sprog, der skal bruges under installationen:"},
-    {u"Suomi", u"Asennus", u"OK", u"Peruuta", u"Transforms=Transforms\\fi-FI.mst",
-     u"Valitse asennuskieli:"},
+    {u"Suomi", u"Asennus", u"OK", u"Peruuta", u"Transforms=Transforms\\fi-FI.mst", u"Valitse asennuskieli:"},
     {u"Norsk", u"oppsett", u"OK", u"Avbryt", u"Transforms=Transforms\\nb-NO.mst",
      u"Velg spr\u00E5ket som skal brukes under installeringen:"},
     {u"Svenska", u"Installation", u"OK", u"Avbryt", u"Transforms=Transforms\\sv-SE.mst",
@@ -74,10 +70,9 @@ constexpr ExpectedRow kExpectedRows[kLanguageCount] = {
 std::map<std::uint16_t, std::size_t> ExpectedNonEnglishIds()
 {
     std::map<std::uint16_t, std::size_t> ids = {
-        {0x0407, 1},  {0x040C, 3},  {0x0413, 4},  {0x0416, 5},  {0x0415, 6},
-        {0x0410, 7},  {0x0419, 8},  {0x0411, 9},  {0x0412, 10}, {0x0804, 11},
-        {0x0404, 12}, {0x0406, 13}, {0x040B, 14}, {0x0414, 15}, {0x041D, 16},
-        {0x081D, 16},
+        {0x0407, 1},  {0x040C, 3},  {0x0413, 4},  {0x0416, 5},  {0x0415, 6},  {0x0410, 7},
+        {0x0419, 8},  {0x0411, 9},  {0x0412, 10}, {0x0804, 11}, {0x0404, 12}, {0x0406, 13},
+        {0x040B, 14}, {0x0414, 15}, {0x041D, 16}, {0x081D, 16},
     };
     for (unsigned sub = 0x01; sub <= 0x16; ++sub) {  // Spanish, every sub-language 0x01..0x16
         ids.emplace(static_cast<std::uint16_t>((sub << 10) | 0x0A), 2);
@@ -260,8 +255,8 @@ TEST(FindLanguageForUiLanguage, SelectedRowsCarryTheirOwnTexts)
 TEST(LanguageTable, TextsReadAsWideCharactersUnchanged)
 {
     static_assert(sizeof(wchar_t) == sizeof(char16_t));
-    const std::wstring_view kWide[] = {L"English", L"\u4E2D\u6587(\u7B80\u4F53\uFF09",
-                                       L"\u041E\u041A", L"ops\u00E6tning"};
+    const std::wstring_view kWide[] = {L"English", L"\u4E2D\u6587(\u7B80\u4F53\uFF09", L"\u041E\u041A",
+                                       L"ops\u00E6tning"};
     const std::u16string_view texts[] = {LanguageTable[0].displayName, LanguageTable[11].displayName,
                                          LanguageTable[8].okText, LanguageTable[13].caption};
     for (std::size_t i = 0; i < std::size(texts); ++i) {

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "U16Text.h"
 #include "languages/LanguageTable.h"
 #include "launch/LaunchRequest.h"
-#include "U16Text.h"
 
 namespace {
 
@@ -83,14 +83,22 @@ TEST(BuildLaunchRequest, EveryRowLaunchesWithItsTransform)
 {
     constexpr std::u16string_view kProperty = u" PACKAGENAMEUID=\"Suite Setup.msi\"";
     const std::u16string_view kTransforms[kLanguageCount] = {
-        u"", u"Transforms=Transforms\\de.mst", u"Transforms=Transforms\\es.mst",
-        u"Transforms=Transforms\\fr.mst", u"Transforms=Transforms\\nl.mst",
-        u"Transforms=Transforms\\pt.mst", u"Transforms=Transforms\\pl.mst",
-        u"Transforms=Transforms\\it.mst", u"Transforms=Transforms\\ru.mst",
-        u"Transforms=Transforms\\jp.mst", u"Transforms=Transforms\\ko.mst",
-        u"Transforms=Transforms\\zh.mst", u"Transforms=Transforms\\tw.mst",
+        u"",
+        u"Transforms=Transforms\\de.mst",
+        u"Transforms=Transforms\\es.mst",
+        u"Transforms=Transforms\\fr.mst",
+        u"Transforms=Transforms\\nl.mst",
+        u"Transforms=Transforms\\pt.mst",
+        u"Transforms=Transforms\\pl.mst",
+        u"Transforms=Transforms\\it.mst",
+        u"Transforms=Transforms\\ru.mst",
+        u"Transforms=Transforms\\jp.mst",
+        u"Transforms=Transforms\\ko.mst",
+        u"Transforms=Transforms\\zh.mst",
+        u"Transforms=Transforms\\tw.mst",
         u"",  // Dansk: no transform, launched as English is
-        u"Transforms=Transforms\\fi-FI.mst", u"Transforms=Transforms\\nb-NO.mst",
+        u"Transforms=Transforms\\fi-FI.mst",
+        u"Transforms=Transforms\\nb-NO.mst",
         u"Transforms=Transforms\\sv-SE.mst",
     };
     for (std::size_t i = 0; i < kLanguageCount; ++i) {
@@ -122,7 +130,8 @@ TEST(BuildLaunchRequest, SelectedNameMatchesWithAsciiCaseFoldingOnly)
         {u"SUOMI", u"Transforms=Transforms\\fi-FI.mst PACKAGENAMEUID=\"Suite Setup.msi\""},
         {u"DANSK", u" PACKAGENAMEUID=\"Suite Setup.msi\""},
         {u"FRAN\u00E7AIS", u"Transforms=Transforms\\fr.mst PACKAGENAMEUID=\"Suite Setup.msi\""},
-        {u"ESPA\u00F1OL_LATINOAMERICANO", u"Transforms=Transforms\\es.mst PACKAGENAMEUID=\"Suite Setup.msi\""},
+        {u"ESPA\u00F1OL_LATINOAMERICANO",
+         u"Transforms=Transforms\\es.mst PACKAGENAMEUID=\"Suite Setup.msi\""},
         {u"FRAN\u00C7AIS", std::nullopt},
         {u"ESPA\u00D1OL_LATINOAMERICANO", std::nullopt},
         {u"Espa\u00F1ol Latinoamericano", std::nullopt},
@@ -132,10 +141,12 @@ TEST(BuildLaunchRequest, SelectedNameMatchesWithAsciiCaseFoldingOnly)
         {u"Englis", std::nullopt},
         {u"", std::nullopt},
         {u"\u4E2D\u6587(\u7B80\u4F53)", std::nullopt},
-        {u"\u4E2D\u6587(\u7B80\u4F53\uFF09", u"Transforms=Transforms\\zh.mst PACKAGENAMEUID=\"Suite Setup.msi\""},
+        {u"\u4E2D\u6587(\u7B80\u4F53\uFF09",
+         u"Transforms=Transforms\\zh.mst PACKAGENAMEUID=\"Suite Setup.msi\""},
         {u"\u0420\u0423\u0421\u0421\u041A\u0418\u0419", std::nullopt},
         {u"\u0440\u0443\u0441\u0441\u043A\u0438\u0439", std::nullopt},
-        {u"\u0420\u0443\u0441\u0441\u043A\u0438\u0439", u"Transforms=Transforms\\ru.mst PACKAGENAMEUID=\"Suite Setup.msi\""},
+        {u"\u0420\u0443\u0441\u0441\u043A\u0438\u0439",
+         u"Transforms=Transforms\\ru.mst PACKAGENAMEUID=\"Suite Setup.msi\""},
         {u"Transforms=Transforms\\de.mst", std::nullopt},
     };
     for (const Case& c : kCases) {

@@ -59,8 +59,7 @@ inline std::string Describe(std::u16string_view text)
 }
 
 inline ::testing::AssertionResult U16Equal(const char* expectedExpr, const char* actualExpr,
-                                           std::u16string_view expected,
-                                           std::u16string_view actual)
+                                           std::u16string_view expected, std::u16string_view actual)
 {
     if (expected == actual) {
         return ::testing::AssertionSuccess();

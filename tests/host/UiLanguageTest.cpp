@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "U16Text.h"
 #include "languages/LanguageTable.h"
 #include "languages/UiLanguage.h"
 #include "res/resource.h"
-#include "U16Text.h"
 
 namespace {
 
@@ -64,10 +64,11 @@ public:
 
     void SetDlgItemText(int id, std::u16string_view text)
     {
-        log.push_back(u"item " + std::u16string(id == IDC_PROMPT_LABEL     ? u"label"
-                                                : id == IDC_INSTALL_BUTTON ? u"install"
-                                                : id == IDC_CANCEL_BUTTON  ? u"cancel"
-                                                                           : u"?") +
+        log.push_back(u"item " +
+                      std::u16string(id == IDC_PROMPT_LABEL     ? u"label"
+                                     : id == IDC_INSTALL_BUTTON ? u"install"
+                                     : id == IDC_CANCEL_BUTTON  ? u"cancel"
+                                                                : u"?") +
                       u": " + std::u16string(text));
     }
     void SetWindowText(std::u16string_view text) { log.push_back(u"caption: " + std::u16string(text)); }
@@ -124,8 +125,12 @@ TEST(SelectLanguageInCombo, EveryRowEndsSelectedWhereverTheListSortedIt)
 TEST(SelectLanguageInCombo, NearMissesAreNotFound)
 {
     const std::u16string_view kSought[] = {
-        u"english", u"ENGLISH", u"English ", u"", u"Fran\u00C7ais",
-        u"\u4E2D\u6587(\u7B80\u4F53)",               // ASCII instead of fullwidth parenthesis
+        u"english",
+        u"ENGLISH",
+        u"English ",
+        u"",
+        u"Fran\u00C7ais",
+        u"\u4E2D\u6587(\u7B80\u4F53)",                   // ASCII instead of fullwidth parenthesis
         u"\u7E41\u9AD4\u4E2D\u6587(\u81FA\u7063\uFF09",  // fullwidth instead of ASCII parenthesis
         u"\u0440\u0443\u0441\u0441\u043A\u0438\u0439",   // Cyrillic small instead of capital
     };
@@ -194,9 +199,10 @@ TEST(ApplyLanguageToDialog, TextsStayWrittenWhenTheNameIsNotInTheList)
     ApplyLanguageToDialog(dialog, german);
 
     ASSERT_EQ(dialog.log.size(), 4u + 17u);
-    EXPECT_U16_EQ(u"item label: W\u00E4hlen Sie die w\u00E4hrend der Installation zu verwendende "
-                  u"Sprache aus:",
-                  dialog.log[0]);
+    EXPECT_U16_EQ(
+        u"item label: W\u00E4hlen Sie die w\u00E4hrend der Installation zu verwendende "
+        u"Sprache aus:",
+        dialog.log[0]);
     EXPECT_U16_EQ(u"item install: OK", dialog.log[1]);
     EXPECT_U16_EQ(u"item cancel: Abbrechen", dialog.log[2]);
     EXPECT_U16_EQ(u"caption: Einrichtung", dialog.log[3]);

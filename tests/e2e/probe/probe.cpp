@@ -30,14 +30,42 @@ namespace {
 
 class Json {
 public:
-    Json& Raw(const std::string& text) { Separate(); out_ += text; return *this; }
-    Json& Key(const char* key) { Separate(); Quote(key); out_ += ':'; pendingValue_ = true; return *this; }
-    Json& Str(const std::wstring& text) { Separate(); QuoteWide(text); return *this; }
+    Json& Raw(const std::string& text)
+    {
+        Separate();
+        out_ += text;
+        return *this;
+    }
+    Json& Key(const char* key)
+    {
+        Separate();
+        Quote(key);
+        out_ += ':';
+        pendingValue_ = true;
+        return *this;
+    }
+    Json& Str(const std::wstring& text)
+    {
+        Separate();
+        QuoteWide(text);
+        return *this;
+    }
     Json& Num(long long value) { return Raw(std::to_string(value)); }
     Json& Bool(bool value) { return Raw(value ? "true" : "false"); }
     Json& Null() { return Raw("null"); }
-    Json& Open(char bracket) { Separate(); out_ += bracket; first_ = true; return *this; }
-    Json& Close(char bracket) { out_ += bracket; first_ = false; return *this; }
+    Json& Open(char bracket)
+    {
+        Separate();
+        out_ += bracket;
+        first_ = true;
+        return *this;
+    }
+    Json& Close(char bracket)
+    {
+        out_ += bracket;
+        first_ = false;
+        return *this;
+    }
     Json& Rect(const RECT& r)
     {
         Open('[').Num(r.left).Num(r.top).Num(r.right).Num(r.bottom);
@@ -357,9 +385,9 @@ struct KeyName {
 };
 
 const KeyName kKeys[] = {
-    {L"RETURN", VK_RETURN}, {L"ESCAPE", VK_ESCAPE}, {L"TAB", VK_TAB},    {L"DOWN", VK_DOWN},
-    {L"UP", VK_UP},         {L"HOME", VK_HOME},     {L"END", VK_END},    {L"SPACE", VK_SPACE},
-    {L"F1", VK_F1},         {L"F4", VK_F4},         {L"LEFT", VK_LEFT},  {L"RIGHT", VK_RIGHT},
+    {L"RETURN", VK_RETURN}, {L"ESCAPE", VK_ESCAPE}, {L"TAB", VK_TAB},   {L"DOWN", VK_DOWN},
+    {L"UP", VK_UP},         {L"HOME", VK_HOME},     {L"END", VK_END},   {L"SPACE", VK_SPACE},
+    {L"F1", VK_F1},         {L"F4", VK_F4},         {L"LEFT", VK_LEFT}, {L"RIGHT", VK_RIGHT},
 };
 
 bool Extended(WORD vk)
@@ -446,7 +474,8 @@ int PressKeys(int argc, wchar_t** argv)
         for (WORD modifier : modifiers) inputs.push_back(KeyInput(modifier, false));
         inputs.push_back(KeyInput(vk, false));
         inputs.push_back(KeyInput(vk, true));
-        for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) inputs.push_back(KeyInput(*it, true));
+        for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it)
+            inputs.push_back(KeyInput(*it, true));
         Send(inputs);
         if (IsWindow(found.dialog)) Settle(found.dialog);
     }
@@ -481,10 +510,7 @@ void Click(POINT point)
     Send({down, up});
 }
 
-POINT Centre(const RECT& r)
-{
-    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
+POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
 bool CloseBoxPoint(HWND dialog, POINT& point)
 {
@@ -495,7 +521,8 @@ bool CloseBoxPoint(HWND dialog, POINT& point)
             const LRESULT hit = SendMessageW(dialog, WM_NCHITTEST, 0, MAKELPARAM(x, y));
             if (hit == HTCLOSE) {
                 point = {x - 4, y + 4};  // inside the box, away from its edge
-                if (SendMessageW(dialog, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) != HTCLOSE) point = {x, y};
+                if (SendMessageW(dialog, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) != HTCLOSE)
+                    point = {x, y};
                 return true;
             }
         }
@@ -523,7 +550,8 @@ int ClickTarget(const std::wstring& target)
             return Fail(L"no such item");
         RECT client = {};
         GetClientRect(found.list, &client);
-        if (item.top < client.top || item.bottom > client.bottom) return Fail(L"the item is scrolled out of view");
+        if (item.top < client.top || item.bottom > client.bottom)
+            return Fail(L"the item is scrolled out of view");
         point = Centre(item);
         ClientToScreen(found.list, &point);
     } else {

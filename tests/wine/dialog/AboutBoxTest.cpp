@@ -110,7 +110,9 @@ TEST(AboutBox, OpensForItsCommandsAndClosesEveryWay)
         ASSERT_NE(seen.box, nullptr);
         EXPECT_TRUE(seen.ownerDisabled);
         EXPECT_EQ(seen.caption, L"关于 Orvia");
-        EXPECT_EQ(seen.version, L"Orvia\xFF0C" L"1.0 \x7248");
+        EXPECT_EQ(seen.version,
+                  L"Orvia\xFF0C"
+                  L"1.0 \x7248");
         EXPECT_EQ(seen.button, L"确定");
         EXPECT_EQ(seen.focus, seen.ok);
         EXPECT_EQ(captureInBox, nullptr);

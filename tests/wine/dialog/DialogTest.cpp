@@ -63,15 +63,9 @@ Shown Read(HWND dialog)
     return shown;
 }
 
-HICON DialogIcon()
-{
-    return LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_SETUP));
-}
+HICON DialogIcon() { return LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_SETUP)); }
 
-std::wstring PackageProperty()
-{
-    return L" PACKAGENAMEUID=\"" + ModuleFolderName() + L".msi\"";
-}
+std::wstring PackageProperty() { return L" PACKAGENAMEUID=\"" + ModuleFolderName() + L".msi\""; }
 
 }  // namespace
 
@@ -237,8 +231,8 @@ TEST(Dialog, InstallLaunchesThePackageForTheSelectedLanguage)
             Do([&](HWND dialog) {
                 const HWND combo = GetDlgItem(dialog, IDC_LANGUAGE_COMBO);
                 const std::wstring name = Wide(choice.displayName);
-                const LRESULT index =
-                    SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
+                const LRESULT index = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                   reinterpret_cast<LPARAM>(name.c_str()));
                 SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
             }),
             Do([](HWND dialog) { ClickAt(CenterOf(GetDlgItem(dialog, IDC_INSTALL_BUTTON))); }),
@@ -263,11 +257,8 @@ TEST(MinimizedIcon, OriginIsCentredWithHalvesTruncatedTowardZero)
         int width, height, iconWidth, iconHeight, x, y;
     };
     const Case cases[] = {
-        {0, 0, 32, 32, -15, -15},
-        {100, 60, 32, 32, 34, 14},
-        {1, 2, 32, 32, -15, -14},
-        {32, 32, 32, 32, 0, 0},
-        {160, 24, 48, 48, 56, -11},
+        {0, 0, 32, 32, -15, -15}, {100, 60, 32, 32, 34, 14},  {1, 2, 32, 32, -15, -14},
+        {32, 32, 32, 32, 0, 0},   {160, 24, 48, 48, 56, -11},
     };
     for (const Case& c : cases) {
         const POINT origin = MinimizedIconOrigin(c.width, c.height, c.iconWidth, c.iconHeight);

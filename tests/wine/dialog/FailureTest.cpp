@@ -24,7 +24,8 @@ bool HasAboutEntry(HWND dialog)
 {
     const HMENU menu = GetSystemMenu(dialog, FALSE);
     const int count = GetMenuItemCount(menu);
-    const bool endsInSeparator = (GetMenuState(menu, static_cast<UINT>(count - 1), MF_BYPOSITION) & MF_SEPARATOR) != 0;
+    const bool endsInSeparator =
+        (GetMenuState(menu, static_cast<UINT>(count - 1), MF_BYPOSITION) & MF_SEPARATOR) != 0;
     return GetMenuState(menu, IDM_ABOUT, MF_BYCOMMAND) != static_cast<UINT>(-1) || endsInSeparator;
 }
 

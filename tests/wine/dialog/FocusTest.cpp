@@ -18,7 +18,7 @@ enum class Spot { Background, Label, IconStatic, Combo, Install, Cancel, Caption
 
 const char* Name(Spot spot)
 {
-    static const char* const names[] = {"background", "label",   "icon static", "list",   "install",
+    static const char* const names[] = {"background", "label",   "icon static", "list",          "install",
                                         "cancel",     "caption", "beyond",      "foreign window"};
     return names[static_cast<int>(spot)];
 }
@@ -43,7 +43,8 @@ POINT Locate(HWND dialog, Spot spot)
     case Spot::Combo: return CenterOf(GetDlgItem(dialog, IDC_LANGUAGE_COMBO));
     case Spot::Install: return CenterOf(GetDlgItem(dialog, IDC_INSTALL_BUTTON));
     case Spot::Cancel: return CenterOf(GetDlgItem(dialog, IDC_CANCEL_BUTTON));
-    case Spot::Caption: return {(window.left + window.right) / 2, (window.top + ClientPoint(dialog, 0, 0).y) / 2};
+    case Spot::Caption:
+        return {(window.left + window.right) / 2, (window.top + ClientPoint(dialog, 0, 0).y) / 2};
     case Spot::Beyond: return {window.left - 30, window.top - 30};
     case Spot::Foreign: {
         const RECT area = ForeignArea(dialog);
@@ -84,8 +85,8 @@ public:
 
     void ShowOver(const RECT& area) const
     {
-        SetWindowPos(m_hWnd, HWND_TOPMOST, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                     SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        SetWindowPos(m_hWnd, HWND_TOPMOST, area.left, area.top, area.right - area.left,
+                     area.bottom - area.top, SWP_NOACTIVATE | SWP_SHOWWINDOW);
     }
     HWND Handle() const { return m_hWnd; }
 
@@ -93,8 +94,9 @@ private:
     static DWORD WINAPI Run(void* param)
     {
         auto* self = static_cast<ForeignWindow*>(param);
-        self->m_hWnd = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"STATIC", L"",
-                                       WS_POPUP | WS_BORDER, 0, 0, 30, 20, nullptr, nullptr, nullptr, nullptr);
+        self->m_hWnd =
+            CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"STATIC", L"",
+                            WS_POPUP | WS_BORDER, 0, 0, 30, 20, nullptr, nullptr, nullptr, nullptr);
         SetEvent(self->m_ready);
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -122,24 +124,24 @@ TEST(HoverFocus, PointerPathOverTheDialog)
         Spot focus;    // the control focused afterwards
     };
     const Move path[] = {
-        {Spot::Label, true, Spot::Install},        // no capture yet, over the label: taken
-        {Spot::IconStatic, true, Spot::Install},   // with capture, over the icon: nothing changes
+        {Spot::Label, true, Spot::Install},       // no capture yet, over the label: taken
+        {Spot::IconStatic, true, Spot::Install},  // with capture, over the icon: nothing changes
         {Spot::Background, true, Spot::Install},
-        {Spot::Combo, false, Spot::Combo},         // onto a control: it is focused, capture released
-        {Spot::Background, true, Spot::Combo},     // back on the background: capture, focus stays
+        {Spot::Combo, false, Spot::Combo},      // onto a control: it is focused, capture released
+        {Spot::Background, true, Spot::Combo},  // back on the background: capture, focus stays
         {Spot::Cancel, false, Spot::Cancel},
         {Spot::Label, true, Spot::Cancel},
         {Spot::Install, false, Spot::Install},
         {Spot::IconStatic, true, Spot::Install},
         {Spot::Cancel, false, Spot::Cancel},
         {Spot::Background, true, Spot::Cancel},
-        {Spot::Caption, false, Spot::Cancel},      // outside the client area: released
-        {Spot::Combo, false, Spot::Cancel},        // reached from the caption: not focused
+        {Spot::Caption, false, Spot::Cancel},  // outside the client area: released
+        {Spot::Combo, false, Spot::Cancel},    // reached from the caption: not focused
         {Spot::Background, true, Spot::Cancel},
         {Spot::Beyond, false, Spot::Cancel},
-        {Spot::Install, false, Spot::Cancel},      // reached from beyond the dialog: not focused
+        {Spot::Install, false, Spot::Cancel},  // reached from beyond the dialog: not focused
         {Spot::Background, true, Spot::Cancel},
-        {Spot::Foreign, false, Spot::Cancel},      // another thread's window: refused, released
+        {Spot::Foreign, false, Spot::Cancel},  // another thread's window: refused, released
         {Spot::Background, true, Spot::Cancel},
         {Spot::Combo, false, Spot::Combo},
     };
@@ -191,19 +193,18 @@ TEST(PaintFocus, EveryPaintFocusesInstallAndEndsCapture)
         {"dialog holds the capture",
          {Do([](HWND d) { SetFocus(GetDlgItem(d, IDC_CANCEL_BUTTON)); }),
           Do([](HWND d) { MovePointer(Locate(d, Spot::Background)); }), Idle(1)}},
-        {"button holds the capture",
-         {Do([](HWND d) {
+        {"button holds the capture", {Do([](HWND d) {
              SetFocus(GetDlgItem(d, IDC_LANGUAGE_COMBO));
              SetCapture(GetDlgItem(d, IDC_CANCEL_BUTTON));
          })}},
         {"mouse held down on cancel",
          {Do([](HWND d) {
-             MovePointer(Locate(d, Spot::Cancel));
-             INPUT down{};
-             down.type = INPUT_MOUSE;
-             down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-             SendInput(1, &down, sizeof(INPUT));
-         }),
+              MovePointer(Locate(d, Spot::Cancel));
+              INPUT down{};
+              down.type = INPUT_MOUSE;
+              down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+              SendInput(1, &down, sizeof(INPUT));
+          }),
           Idle(1)}},
     };
     std::vector<Step> steps;
@@ -246,10 +247,12 @@ TEST(EnterKey, PressesTheFocusedControl)
     const auto enter = [](HWND) { PressKey(VK_RETURN); };
     const Case cases[] = {
         {"Enter on install", IDC_INSTALL_BUTTON, enter, true, 1},
-        {"Shift+Enter on install", IDC_INSTALL_BUTTON, [](HWND) { PressKey(VK_RETURN, {VK_SHIFT}); }, true, 1},
-        {"Ctrl+Enter on install", IDC_INSTALL_BUTTON, [](HWND) { PressKey(VK_RETURN, {VK_CONTROL}); }, true, 1},
-        {"keypad Enter on install", IDC_INSTALL_BUTTON, [](HWND) { PressKey(VK_RETURN, {}, KEYEVENTF_EXTENDEDKEY); },
-         true, 1},
+        {"Shift+Enter on install", IDC_INSTALL_BUTTON, [](HWND) { PressKey(VK_RETURN, {VK_SHIFT}); }, true,
+         1},
+        {"Ctrl+Enter on install", IDC_INSTALL_BUTTON, [](HWND) { PressKey(VK_RETURN, {VK_CONTROL}); }, true,
+         1},
+        {"keypad Enter on install", IDC_INSTALL_BUTTON,
+         [](HWND) { PressKey(VK_RETURN, {}, KEYEVENTF_EXTENDEDKEY); }, true, 1},
         {"Alt+Enter on install", IDC_INSTALL_BUTTON, [](HWND) { PressKey(VK_RETURN, {VK_MENU}); }, false, 0},
         {"held Enter on install", IDC_INSTALL_BUTTON,
          [](HWND d) {

@@ -31,15 +31,16 @@ void** ImportSlot(HMODULE module, const char* library, const char* function)
         if (lstrcmpiA(reinterpret_cast<const char*>(base + descriptor->Name), library) != 0) {
             continue;
         }
-        const DWORD lookup = descriptor->OriginalFirstThunk ? descriptor->OriginalFirstThunk
-                                                            : descriptor->FirstThunk;
+        const DWORD lookup =
+            descriptor->OriginalFirstThunk ? descriptor->OriginalFirstThunk : descriptor->FirstThunk;
         auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + lookup);
         auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->FirstThunk);
         for (; names->u1.AddressOfData != 0; ++names, ++slots) {
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
                 continue;
             }
-            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            const auto* byName =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
             if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
                 return reinterpret_cast<void**>(&slots->u1.Function);
             }
@@ -112,7 +113,8 @@ HICON WINAPI FaultyLoadIcon(HINSTANCE module, LPCWSTR name)
 HRSRC WINAPI FaultyFindResource(HMODULE module, LPCWSTR name, LPCWSTR type)
 {
     const Faults& faults = Injected();
-    if ((type == RT_DIALOG && faults.missingTemplate != 0 && name == MAKEINTRESOURCEW(faults.missingTemplate)) ||
+    if ((type == RT_DIALOG && faults.missingTemplate != 0 &&
+         name == MAKEINTRESOURCEW(faults.missingTemplate)) ||
         (type == RT_STRING && faults.noAboutText && name == MAKEINTRESOURCEW(IDS_ABOUT_MENU / 16 + 1))) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;

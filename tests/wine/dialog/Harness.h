@@ -57,7 +57,7 @@ using Step = std::function<bool(HWND dialog)>;
 
 struct Outcome {
     INT_PTR result = 0;
-    bool stepsDone = false;  // every step completed before the dialog ended
+    bool stepsDone = false;       // every step completed before the dialog ended
     bool mainWindowLeft = false;  // the application still named a main window afterwards
     std::vector<ShellCall> launches;
 };
@@ -84,13 +84,13 @@ void ClickAt(POINT screen);
 
 // Window helpers.
 std::wstring WindowText(HWND window);
-POINT CenterOf(HWND window);                     // screen coordinates
-POINT ClientPoint(HWND window, int x, int y);    // client to screen
-void Repaint(HWND window);                       // InvalidateRect + UpdateWindow
+POINT CenterOf(HWND window);                   // screen coordinates
+POINT ClientPoint(HWND window, int x, int y);  // client to screen
+void Repaint(HWND window);                     // InvalidateRect + UpdateWindow
 std::wstring ComboItem(HWND combo, int index);
-std::wstring ModuleFolderName();                 // folder of the test executable
-std::wstring ModuleFolder();                     // with its final backslash
-HWND FindOwnedDialog(HWND owner);                // a visible dialog owned by `owner`, or null
+std::wstring ModuleFolderName();   // folder of the test executable
+std::wstring ModuleFolder();       // with its final backslash
+HWND FindOwnedDialog(HWND owner);  // a visible dialog owned by `owner`, or null
 inline std::wstring Wide(std::u16string_view text)
 {
     return {reinterpret_cast<const wchar_t*>(text.data()), text.size()};

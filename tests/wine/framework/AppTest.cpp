@@ -10,19 +10,22 @@ namespace {
 
 class Application : public FrameworkTest {};
 
-std::wstring ModulePath() {
+std::wstring ModulePath()
+{
     std::wstring path(32768, L'\0');
     path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
     return path;
 }
 
-std::wstring ModulePathWithout(const wchar_t* newExtension) {
+std::wstring ModulePathWithout(const wchar_t* newExtension)
+{
     const std::wstring text = ModulePath();
     return text.substr(0, text.rfind(L'.')) + newExtension;
 }
 
 // CTest also runs these from a folder whose path is longer than MAX_PATH (ORVIA_LONG_PATH set).
-TEST_F(Application, ModulePathIsReadWhole) {
+TEST_F(Application, ModulePathIsReadWhole)
+{
     const std::wstring path = ModulePath();
     EXPECT_EQ(std::wstring(AfxGetModuleFileName(nullptr)), path);
     EXPECT_EQ(std::wstring(AfxGetModuleFileName(GetModuleHandleW(L"kernel32.dll"))).empty(), false);
@@ -31,14 +34,16 @@ TEST_F(Application, ModulePathIsReadWhole) {
     }
 }
 
-TEST_F(Application, NamesComeFromTheExecutable) {
+TEST_F(Application, NamesComeFromTheExecutable)
+{
     EXPECT_EQ(App().m_hInstance, GetModuleHandleW(nullptr));
     EXPECT_STREQ(App().m_strAppName, L"framework_tests");
     EXPECT_EQ(std::wstring(App().m_strHelpFilePath), ModulePathWithout(L".HLP"));
     EXPECT_STREQ(App().m_lpCmdLine, L"alpha beta");
 }
 
-TEST_F(Application, RegistryKeyIsOnlyRecorded) {
+TEST_F(Application, RegistryKeyIsOnlyRecorded)
+{
     App().SetRegistryKey(L"Orvia framework test key");
     EXPECT_STREQ(App().m_strRegistryKey, L"Orvia framework test key");
     EXPECT_STREQ(App().m_strProfileName, L"framework_tests");
@@ -49,7 +54,8 @@ TEST_F(Application, RegistryKeyIsOnlyRecorded) {
 
 // The arguments, then " /RestartByRestartManager:" and a new GUID with a lower-case third group:
 // a random one (version 4, RFC 4122 variant), different at every registration.
-TEST_F(Application, RestartRegistrationCommandLine) {
+TEST_F(Application, RestartRegistrationCommandLine)
+{
     const std::wregex expected(
         L"alpha beta /RestartByRestartManager:"
         L"[0-9A-F]{8}-[0-9A-F]{4}-4[0-9a-f]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
@@ -67,7 +73,7 @@ TEST_F(Application, RestartRegistrationCommandLine) {
         firstDigits.insert(line.substr(line.rfind(L':') + 1, 1)[0]);
     }
     EXPECT_EQ(lines.size(), static_cast<size_t>(kRuns));  // a new GUID each time
-    EXPECT_GT(firstDigits.size(), 1u);  // random bits, not a counter in the low digits
+    EXPECT_GT(firstDigits.size(), 1u);                    // random bits, not a counter in the low digits
     App().m_strRestartCommandLine.Empty();
     App().m_dwRestartManagerSupportFlags = 0;
     App().CWinApp::InitInstance();
@@ -81,7 +87,8 @@ TEST_F(Application, RestartRegistrationCommandLine) {
 // buffer too small.
 std::wstring g_languageList;  // "0407\0" ... "\0"
 
-BOOL WINAPI PreferredLanguages(DWORD flags, PULONG number, PWSTR buffer, PULONG size) {
+BOOL WINAPI PreferredLanguages(DWORD flags, PULONG number, PWSTR buffer, PULONG size)
+{
     EXPECT_EQ(flags, 0x4u | 0x10u | 0x20u);  // hexadecimal ids, with both fallbacks merged
     *number = 0;
     for (std::size_t i = 0; g_languageList[i]; i += std::wcslen(&g_languageList[i]) + 1) ++*number;
@@ -99,7 +106,8 @@ BOOL WINAPI PreferredLanguages(DWORD flags, PULONG number, PWSTR buffer, PULONG 
     return TRUE;
 }
 
-TEST_F(Application, PreferredUiLanguagesOfAnyNumber) {
+TEST_F(Application, PreferredUiLanguagesOfAnyNumber)
+{
     for (int listed : {1, 3, 20, 64, 65, 100, 400}) {
         SCOPED_TRACE(listed);
         g_languageList.clear();
@@ -121,7 +129,8 @@ TEST_F(Application, PreferredUiLanguagesOfAnyNumber) {
 
 // The arguments are what follows the program name and the blanks after it, the name ending at
 // its closing quote when it starts with one, else at the first blank or control character.
-TEST_F(Application, ArgumentTextFollowsTheProgramName) {
+TEST_F(Application, ArgumentTextFollowsTheProgramName)
+{
     struct Case {
         const wchar_t* commandLine;
         const wchar_t* arguments;
@@ -149,14 +158,16 @@ TEST_F(Application, ArgumentTextFollowsTheProgramName) {
 // application's name as title. A hook reads the box and closes it.
 std::vector<std::wstring> g_boxTexts;
 
-BOOL CALLBACK CollectText(HWND child, LPARAM) {
+BOOL CALLBACK CollectText(HWND child, LPARAM)
+{
     wchar_t text[256];
     GetWindowTextW(child, text, 256);
     g_boxTexts.push_back(text);
     return TRUE;
 }
 
-LRESULT CALLBACK ReadAndCloseBox(int code, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK ReadAndCloseBox(int code, WPARAM wParam, LPARAM lParam)
+{
     if (code == HCBT_ACTIVATE && g_boxTexts.empty()) {
         HWND box = reinterpret_cast<HWND>(wParam);
         wchar_t title[256];
@@ -168,7 +179,8 @@ LRESULT CALLBACK ReadAndCloseBox(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-TEST_F(Application, MessageBoxShowsTheFrameworkText) {
+TEST_F(Application, MessageBoxShowsTheFrameworkText)
+{
     g_boxTexts.clear();
     HHOOK hook = SetWindowsHookExW(WH_CBT, &ReadAndCloseBox, nullptr, GetCurrentThreadId());
     ASSERT_NE(hook, nullptr);
@@ -176,8 +188,7 @@ TEST_F(Application, MessageBoxShowsTheFrameworkText) {
     UnhookWindowsHookEx(hook);
     ASSERT_FALSE(g_boxTexts.empty());
     EXPECT_EQ(g_boxTexts[0], L"framework_tests");
-    EXPECT_NE(std::find(g_boxTexts.begin(), g_boxTexts.end(),
-                        L"\u542f\u52a8\u5e2e\u52a9\u5931\u8d25\u3002"),
+    EXPECT_NE(std::find(g_boxTexts.begin(), g_boxTexts.end(), L"\u542f\u52a8\u5e2e\u52a9\u5931\u8d25\u3002"),
               g_boxTexts.end());
 }
 

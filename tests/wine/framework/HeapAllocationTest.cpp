@@ -11,7 +11,8 @@
 
 namespace {
 
-bool AlignedTo(const void* block, std::size_t alignment) {
+bool AlignedTo(const void* block, std::size_t alignment)
+{
     return reinterpret_cast<std::uintptr_t>(block) % alignment == 0;
 }
 
@@ -26,7 +27,8 @@ constexpr std::size_t kDefault = __STDCPP_DEFAULT_NEW_ALIGNMENT__;
 
 // Many blocks of many sizes, kept alive together, so that the heap hands out blocks at every
 // address it can; the bytes are written to the end, which the heap checks when freeing.
-TEST(HeapAllocation, EveryFormOfNewGivesTheAlignmentPromised) {
+TEST(HeapAllocation, EveryFormOfNewGivesTheAlignmentPromised)
+{
     std::vector<std::unique_ptr<char[]>> arrays;
     std::vector<std::unique_ptr<std::max_align_t>> scalars;
     std::vector<std::unique_ptr<Wide32>> wide32;
@@ -45,21 +47,22 @@ TEST(HeapAllocation, EveryFormOfNewGivesTheAlignmentPromised) {
         void* nothrowBlock = ::operator new(size, std::nothrow);
         EXPECT_TRUE(AlignedTo(nothrowBlock, kDefault)) << "nothrow new of " << size;
         ::operator delete(nothrowBlock, std::nothrow);
-        void* page = ::operator new(size, std::align_val_t{4096}, std::nothrow);
+        void* page = ::operator new (size, std::align_val_t{4096}, std::nothrow);
         ASSERT_NE(page, nullptr);
         EXPECT_TRUE(AlignedTo(page, 4096)) << "nothrow new of " << size << " aligned to a page";
-        ::operator delete(page, std::align_val_t{4096});
+        ::operator delete (page, std::align_val_t{4096});
     }
     // Alignments below the default still get the default.
-    void* small = ::operator new(3, std::align_val_t{2});
+    void* small = ::operator new (3, std::align_val_t{2});
     EXPECT_TRUE(AlignedTo(small, kDefault));
-    ::operator delete(small, 3, std::align_val_t{2});
+    ::operator delete (small, 3, std::align_val_t{2});
 }
 
-TEST(HeapAllocation, ImpossibleSizesAreRefusedNotWrapped) {
+TEST(HeapAllocation, ImpossibleSizesAreRefusedNotWrapped)
+{
     volatile std::size_t huge = SIZE_MAX - 8;  // not known to the compiler
     EXPECT_EQ(::operator new(huge, std::nothrow), nullptr);
-    EXPECT_EQ(::operator new(huge, std::align_val_t{64}, std::nothrow), nullptr);
+    EXPECT_EQ(::operator new (huge, std::align_val_t{64}, std::nothrow), nullptr);
 }
 
 }  // namespace

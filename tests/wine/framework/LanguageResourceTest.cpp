@@ -18,7 +18,8 @@ constexpr UINT IDD_LIBRARY = 500;  // only in the libraries; its caption is the 
 class CaptionDlg : public CDialog {
 public:
     CaptionDlg() : CDialog(IDD_LIBRARY) {}
-    BOOL OnInitDialog() override {
+    BOOL OnInitDialog() override
+    {
         GetWindowText(caption);
         EndDialog(IDOK);
         return TRUE;
@@ -26,13 +27,15 @@ public:
     CString caption;
 };
 
-CString Widen(const char* text) {
+CString Widen(const char* text)
+{
     CString result;
     while (*text) result += static_cast<wchar_t>(*text++);
     return result;
 }
 
-TEST(LanguageResourceLibrary, FirstLanguageWithALibrarySuppliesTheResources) {
+TEST(LanguageResourceLibrary, FirstLanguageWithALibrarySuppliesTheResources)
+{
     const char* expected = std::getenv("ORVIA_EXPECTED_LIBRARY");
     ASSERT_NE(expected, nullptr);
 
@@ -56,7 +59,8 @@ TEST(LanguageResourceLibrary, FirstLanguageWithALibrarySuppliesTheResources) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     testing::InitGoogleTest(&argc, argv);
     static wchar_t arguments[] = L"";
     AfxWinInit(GetModuleHandleW(nullptr), nullptr, arguments, SW_SHOWNORMAL);

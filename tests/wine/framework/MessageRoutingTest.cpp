@@ -8,12 +8,13 @@ using Log = std::vector<std::string>;
 
 class MessageRouting : public FrameworkTest {};
 
-TEST_F(MessageRouting, SentMessagesReachTheRightHandler) {
+TEST_F(MessageRouting, SentMessagesReachTheRightHandler)
+{
     struct Case {
         const char* name;
         UINT message;
         WPARAM wParam;
-        Log expected;    // the dialog's log after the send
+        Log expected;     // the dialog's log after the send
         int appCommands;  // calls of the application's own command handler
     };
     const Case cases[] = {
@@ -40,7 +41,8 @@ TEST_F(MessageRouting, SentMessagesReachTheRightHandler) {
     }
 }
 
-TEST_F(MessageRouting, HelpCommandOpensTheMainWindowsTopic) {
+TEST_F(MessageRouting, HelpCommandOpensTheMainWindowsTopic)
+{
     TestDlg dlg;
     App().m_pMainWnd = &dlg;
     dlg.body = [](TestDlg& d) {
@@ -53,7 +55,8 @@ TEST_F(MessageRouting, HelpCommandOpensTheMainWindowsTopic) {
     EXPECT_EQ(App().helpCalls[0].command, static_cast<UINT>(HELP_CONTEXT));
 }
 
-TEST_F(MessageRouting, WrapperSeesItsWindowFromTheFirstMessage) {
+TEST_F(MessageRouting, WrapperSeesItsWindowFromTheFirstMessage)
+{
     TestDlg dlg;
     dlg.body = [](TestDlg& d) { d.EndDialog(IDOK); };
     dlg.DoModal();
@@ -67,7 +70,8 @@ TEST_F(MessageRouting, WrapperSeesItsWindowFromTheFirstMessage) {
     EXPECT_EQ(dlg.seen.back(), static_cast<UINT>(WM_NCDESTROY));
 }
 
-TEST_F(MessageRouting, SystemCommandsFallThroughToTheDefaultProcessing) {
+TEST_F(MessageRouting, SystemCommandsFallThroughToTheDefaultProcessing)
+{
     // SC_CLOSE: the map row calls the base handler, whose default processing closes the
     // dialog through WM_CLOSE and IDCANCEL.
     TestDlg dlg;
@@ -77,7 +81,8 @@ TEST_F(MessageRouting, SystemCommandsFallThroughToTheDefaultProcessing) {
 }
 
 // The modal loop offers a queued key to the wrapped windows from its target up to the dialog.
-TEST_F(MessageRouting, PreTranslationWalksFromTheTargetUpToTheDialog) {
+TEST_F(MessageRouting, PreTranslationWalksFromTheTargetUpToTheDialog)
+{
     TestDlg dlg;
     LoggingButton button(dlg.log);
     dlg.onInit = [&](TestDlg& d) {
@@ -96,7 +101,8 @@ TEST_F(MessageRouting, PreTranslationWalksFromTheTargetUpToTheDialog) {
     EXPECT_EQ(button.m_hWnd, nullptr);  // detached when its window went
 }
 
-TEST_F(MessageRouting, PreTranslationStopsAtTheDialogAndSkipsItsOwner) {
+TEST_F(MessageRouting, PreTranslationStopsAtTheDialogAndSkipsItsOwner)
+{
     TestDlg main;
     App().m_pMainWnd = &main;
     main.body = [&](TestDlg& m) {
@@ -118,7 +124,8 @@ TEST_F(MessageRouting, PreTranslationStopsAtTheDialogAndSkipsItsOwner) {
 }
 
 // F1 becomes ID_HELP for the main window only without Shift, Ctrl and Alt.
-TEST_F(MessageRouting, HelpKeyDependsOnTheModifiers) {
+TEST_F(MessageRouting, HelpKeyDependsOnTheModifiers)
+{
     struct Case {
         const char* name;
         UINT message;

@@ -9,7 +9,8 @@ using Log = std::vector<std::string>;
 class ModalLoop : public FrameworkTest {};
 
 // The modal result and the last message the loop read (the program's exit code is its wParam).
-TEST_F(ModalLoop, EndsOnTheMessageThatEndedTheDialog) {
+TEST_F(ModalLoop, EndsOnTheMessageThatEndedTheDialog)
+{
     struct Case {
         const char* name;
         UINT message;  // posted to the control with id `target` (0: the dialog)
@@ -45,7 +46,8 @@ TEST_F(ModalLoop, EndsOnTheMessageThatEndedTheDialog) {
     }
 }
 
-TEST_F(ModalLoop, EndDialogFromAHandlerReadsNoFurtherMessage) {
+TEST_F(ModalLoop, EndDialogFromAHandlerReadsNoFurtherMessage)
+{
     TestDlg dlg;
     dlg.body = [](TestDlg& d) {
         PostMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_GO, BN_CLICKED), 0);
@@ -58,20 +60,23 @@ TEST_F(ModalLoop, EndDialogFromAHandlerReadsNoFurtherMessage) {
     EXPECT_EQ(AfxGetCurrentMessage()->wParam, static_cast<WPARAM>(MAKEWPARAM(IDC_GO, BN_CLICKED)));
 }
 
-TEST_F(ModalLoop, EndDialogDuringInitialisationRunsNoLoop) {
+TEST_F(ModalLoop, EndDialogDuringInitialisationRunsNoLoop)
+{
     TestDlg dlg;
     dlg.onInit = [](TestDlg& d) { d.EndDialog(5); };
     EXPECT_EQ(dlg.DoModal(), 5);
     EXPECT_EQ(dlg.m_hWnd, nullptr);
 }
 
-TEST_F(ModalLoop, MissingTemplateGivesMinusOne) {
+TEST_F(ModalLoop, MissingTemplateGivesMinusOne)
+{
     TestDlg dlg(IDD_MISSING);
     EXPECT_EQ(dlg.DoModal(), -1);
     EXPECT_EQ(dlg.log, Log{});
 }
 
-TEST_F(ModalLoop, QuitMessageEndsTheLoopAndIsPostedAgain) {
+TEST_F(ModalLoop, QuitMessageEndsTheLoopAndIsPostedAgain)
+{
     TestDlg dlg;
     dlg.body = [](TestDlg&) { PostQuitMessage(9); };
     EXPECT_EQ(dlg.DoModal(), -1);
@@ -81,14 +86,16 @@ TEST_F(ModalLoop, QuitMessageEndsTheLoopAndIsPostedAgain) {
     EXPECT_EQ(code, 9u);
 }
 
-TEST_F(ModalLoop, WindowDestroyedUnderTheLoopEndsIt) {
+TEST_F(ModalLoop, WindowDestroyedUnderTheLoopEndsIt)
+{
     TestDlg dlg;
     dlg.body = [](TestDlg& d) { DestroyWindow(d.m_hWnd); };
     EXPECT_EQ(dlg.DoModal(), -1);
     EXPECT_EQ(dlg.m_hWnd, nullptr);
 }
 
-TEST_F(ModalLoop, MainWindowIsForgottenWhenItsWindowIsDestroyed) {
+TEST_F(ModalLoop, MainWindowIsForgottenWhenItsWindowIsDestroyed)
+{
     TestDlg dlg;
     App().m_pMainWnd = &dlg;
     dlg.body = [](TestDlg& d) { d.EndDialog(IDOK); };
@@ -100,7 +107,8 @@ TEST_F(ModalLoop, MainWindowIsForgottenWhenItsWindowIsDestroyed) {
 }
 
 // A box run from the main dialog is owned by it, and the main dialog is disabled meanwhile.
-TEST_F(ModalLoop, NestedDialogIsOwnedByTheMainWindow) {
+TEST_F(ModalLoop, NestedDialogIsOwnedByTheMainWindow)
+{
     struct Case {
         const char* name;
         bool mainIsAppWindow;  // m_pMainWnd set, no parent given
@@ -142,7 +150,8 @@ TEST_F(ModalLoop, NestedDialogIsOwnedByTheMainWindow) {
 }
 
 // The template is hidden; the loop shows it once idle and drops the temporary wrappers there.
-TEST_F(ModalLoop, IdleShowsTheDialogAndFreesTemporaryWrappers) {
+TEST_F(ModalLoop, IdleShowsTheDialogAndFreesTemporaryWrappers)
+{
     TestDlg dlg;
     int baseline = 0;
     BOOL visibleBeforeIdle = TRUE, visibleAfterIdle = FALSE;
@@ -171,7 +180,8 @@ TEST_F(ModalLoop, IdleShowsTheDialogAndFreesTemporaryWrappers) {
     EXPECT_TRUE(visibleAfterIdle);
 }
 
-TEST_F(ModalLoop, DataExchangeBindsAControlOnceUntilItsWindowGoes) {
+TEST_F(ModalLoop, DataExchangeBindsAControlOnceUntilItsWindowGoes)
+{
     TestDlg dlg;
     dlg.bindGo = true;
     dlg.body = [](TestDlg& d) {
@@ -192,7 +202,8 @@ TEST_F(ModalLoop, DataExchangeBindsAControlOnceUntilItsWindowGoes) {
 }
 
 // The entry point: the application's InitInstance, ExitInstance and the exit code.
-TEST_F(ModalLoop, EntryPointReturnsTheLastMessagesWParam) {
+TEST_F(ModalLoop, EntryPointReturnsTheLastMessagesWParam)
+{
     struct Case {
         const char* name;
         WPARAM key;
@@ -228,7 +239,8 @@ TEST_F(ModalLoop, EntryPointReturnsTheLastMessagesWParam) {
 // While DoModal waits for its dialog window, the thread may create windows of its own (the
 // default input-method window, windows of input-method or accessibility software): the creation
 // hook passes over all of them and attaches the wrapper to the dialog only.
-TEST_F(ModalLoop, CreationHookAttachesOnlyTheDialogWindow) {
+TEST_F(ModalLoop, CreationHookAttachesOnlyTheDialogWindow)
+{
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSW imeClass{};
     imeClass.style = CS_IME;
@@ -236,7 +248,8 @@ TEST_F(ModalLoop, CreationHookAttachesOnlyTheDialogWindow) {
     imeClass.hInstance = instance;
     imeClass.lpszClassName = L"OrviaTestIme";
     ASSERT_TRUE(RegisterClassW(&imeClass));
-    HWND parent = CreateWindowExW(0, L"#32770", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr);
+    HWND parent =
+        CreateWindowExW(0, L"#32770", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr);
     ASSERT_NE(parent, nullptr);
 
     struct Case {

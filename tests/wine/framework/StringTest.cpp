@@ -7,7 +7,8 @@ namespace {
 
 using namespace std::literals;
 
-TEST(String, CountedTextKeepsEmbeddedNulsThroughCopiesAndAppends) {
+TEST(String, CountedTextKeepsEmbeddedNulsThroughCopiesAndAppends)
+{
     const CString counted(L"ab\0cd", 5);
     EXPECT_EQ(counted.GetLength(), 5);
     EXPECT_EQ(counted.View(), u"ab\0cd"sv);
@@ -29,7 +30,8 @@ TEST(String, CountedTextKeepsEmbeddedNulsThroughCopiesAndAppends) {
     EXPECT_FALSE(CString(L"ab", 2) == CString(L"ab\0", 3));
 }
 
-TEST(String, AppendingToItselfAndBufferAccess) {
+TEST(String, AppendingToItselfAndBufferAccess)
+{
     CString text(L"abc");
     for (int i = 0; i < 6; ++i) text += text;  // reallocates while reading itself
     EXPECT_EQ(text.GetLength(), 3 * 64);
@@ -49,7 +51,8 @@ TEST(String, AppendingToItselfAndBufferAccess) {
     EXPECT_EQ(*buffer.GetString(), L'\0');
 }
 
-TEST(String, LoadStringFindsTheStringInItsBlock) {
+TEST(String, LoadStringFindsTheStringInItsBlock)
+{
     struct Case {
         const char* name;
         UINT id;
@@ -64,7 +67,8 @@ TEST(String, LoadStringFindsTheStringInItsBlock) {
         {"missing from an existing block", IDS_FIRST + 1, FALSE, u""},
         {"no such block", IDS_NO_BLOCK, FALSE, u""},
         {"600 characters", IDS_LONG, TRUE, digits},
-        {"the framework's own", AFX_IDP_FAILED_TO_LAUNCH_HELP, TRUE, u"\u542f\u52a8\u5e2e\u52a9\u5931\u8d25\u3002"},
+        {"the framework's own", AFX_IDP_FAILED_TO_LAUNCH_HELP, TRUE,
+         u"\u542f\u52a8\u5e2e\u52a9\u5931\u8d25\u3002"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -74,7 +78,8 @@ TEST(String, LoadStringFindsTheStringInItsBlock) {
     }
 }
 
-TEST(String, FrameworkStringsAreSimplifiedChinese) {
+TEST(String, FrameworkStringsAreSimplifiedChinese)
+{
     EXPECT_NE(FindResourceExW(GetModuleHandleW(nullptr), RT_STRING,
                               MAKEINTRESOURCEW(AFX_IDP_FAILED_TO_LAUNCH_HELP / 16 + 1),
                               MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED)),

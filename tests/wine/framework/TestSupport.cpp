@@ -12,7 +12,8 @@ void* g_nothrowBlocks[256];
 int g_nothrowLive = 0;
 }  // namespace
 
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
     void* block = std::malloc(size ? size : 1);
     for (void*& slot : g_nothrowBlocks) {
         if (!slot) {
@@ -24,7 +25,8 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     return block;
 }
 
-void operator delete(void* block) noexcept {
+void operator delete(void* block) noexcept
+{
     if (!block) return;
     for (void*& slot : g_nothrowBlocks) {
         if (slot == block) {
@@ -48,7 +50,8 @@ TestApp theApp;
 
 TestApp& App() { return theApp; }
 
-bool TestApp::DispatchMessageMap(CCmdTarget* t, UINT m, WPARAM w, LPARAM l, LRESULT* r) {
+bool TestApp::DispatchMessageMap(CCmdTarget* t, UINT m, WPARAM w, LPARAM l, LRESULT* r)
+{
     static constexpr afx::MessageEntry<TestApp> entries[] = {
         {WM_COMMAND, 0, ID_HELP, static_cast<void (TestApp::*)()>(&CWinApp::OnHelp)},
         {WM_COMMAND, 0, ID_APP_COMMAND, &TestApp::OnAppCommand},
@@ -57,7 +60,8 @@ bool TestApp::DispatchMessageMap(CCmdTarget* t, UINT m, WPARAM w, LPARAM l, LRES
 }
 const AFX_MSGMAP TestApp::messageMap{&CWinApp::messageMap, &TestApp::DispatchMessageMap};
 
-bool TestDlg::DispatchMessageMap(CCmdTarget* t, UINT m, WPARAM w, LPARAM l, LRESULT* r) {
+bool TestDlg::DispatchMessageMap(CCmdTarget* t, UINT m, WPARAM w, LPARAM l, LRESULT* r)
+{
     static constexpr afx::MessageEntry<TestDlg> entries[] = {
         {WM_TEST_RUN, 0, 0, &TestDlg::OnRun},
         {WM_TEST_PING, 0, 0, &TestDlg::OnPing},
@@ -69,7 +73,8 @@ bool TestDlg::DispatchMessageMap(CCmdTarget* t, UINT m, WPARAM w, LPARAM l, LRES
 }
 const AFX_MSGMAP TestDlg::messageMap{&CDialogEx::messageMap, &TestDlg::DispatchMessageMap};
 
-BOOL TestDlg::OnInitDialog() {
+BOOL TestDlg::OnInitDialog()
+{
     CDialogEx::OnInitDialog();
     log.push_back("init");
     if (onInit) onInit(*this);
@@ -77,54 +82,64 @@ BOOL TestDlg::OnInitDialog() {
     return TRUE;
 }
 
-void TestDlg::DoDataExchange(CDataExchange* dx) {
+void TestDlg::DoDataExchange(CDataExchange* dx)
+{
     if (bindGo) DDX_Control(dx, IDC_GO, m_btnGo);
 }
 
-void TestDlg::OnOK() {
+void TestDlg::OnOK()
+{
     log.push_back("ok");
     if (endOnOkCancel) CDialogEx::OnOK();
 }
 
-void TestDlg::OnCancel() {
+void TestDlg::OnCancel()
+{
     log.push_back("cancel");
     if (endOnOkCancel) CDialogEx::OnCancel();
 }
 
-LRESULT TestDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TestDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
     seen.push_back(message);
     if (message == WM_TEST_PING) log.push_back("proc:ping");
     return CDialogEx::WindowProc(message, wParam, lParam);
 }
 
-BOOL TestDlg::PreTranslateMessage(MSG* msg) {
+BOOL TestDlg::PreTranslateMessage(MSG* msg)
+{
     if (msg->message == WM_KEYDOWN) log.push_back("pretranslate:dialog");
     if (preTranslate && preTranslate(msg)) return TRUE;
     return CDialogEx::PreTranslateMessage(msg);
 }
 
-void TestDlg::OnRun() {
+void TestDlg::OnRun()
+{
     if (body) body(*this);
 }
 
-void TestDlg::OnTimerMessage(UINT id, LPARAM) {
+void TestDlg::OnTimerMessage(UINT id, LPARAM)
+{
     KillTimer(m_hWnd, id);
     if (onTimer) onTimer(*this);
 }
 
-void TestDlg::OnSysCommand(UINT id, LPARAM lParam) {
+void TestDlg::OnSysCommand(UINT id, LPARAM lParam)
+{
     log.push_back("syscommand");
     CDialogEx::OnSysCommand(id, lParam);
 }
 
-BOOL LoggingButton::PreTranslateMessage(MSG* msg) {
+BOOL LoggingButton::PreTranslateMessage(MSG* msg)
+{
     if (msg->message == WM_KEYDOWN) m_log.push_back("pretranslate:button");
     return CButton::PreTranslateMessage(msg);
 }
 
 // ---------------------------------------------------------------------------------------------
 
-bool TakeQuitMessage(WPARAM* code) {
+bool TakeQuitMessage(WPARAM* code)
+{
     MSG msg;
     bool found = false;
     while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
@@ -134,13 +149,15 @@ bool TakeQuitMessage(WPARAM* code) {
     return found;
 }
 
-void FrameworkTest::SetUp() {
+void FrameworkTest::SetUp()
+{
     App().m_pMainWnd = nullptr;
     App().helpCalls.clear();
     App().appCommands = 0;
 }
 
-void FrameworkTest::TearDown() {
+void FrameworkTest::TearDown()
+{
     App().m_pMainWnd = nullptr;
     App().initInstance = nullptr;
     TakeQuitMessage();
@@ -150,19 +167,22 @@ void FrameworkTest::TearDown() {
     SetKeyboardState(keys);
 }
 
-RECT WindowRect(HWND hWnd) {
+RECT WindowRect(HWND hWnd)
+{
     RECT rect{};
     GetWindowRect(hWnd, &rect);
     return rect;
 }
 
-RECT WorkArea() {
+RECT WorkArea()
+{
     RECT rect{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &rect, 0);
     return rect;
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     testing::InitGoogleTest(&argc, argv);
     static wchar_t arguments[] = L"alpha beta";
     AfxWinInit(GetModuleHandleW(nullptr), nullptr, arguments, SW_SHOWNORMAL);

@@ -18,7 +18,8 @@ constexpr UINT ID_APP_COMMAND = 5000;      // only the application's map handles
 class TestApp : public CWinApp {
 public:
     BOOL InitInstance() override { return initInstance ? initInstance() : FALSE; }
-    int ExitInstance() override {
+    int ExitInstance() override
+    {
         ++exitInstanceCalls;
         return CWinApp::ExitInstance();
     }
@@ -52,10 +53,10 @@ public:
     std::function<void(TestDlg&)> onTimer;
     std::function<void(TestDlg&)> onGo;
     std::function<BOOL(MSG*)> preTranslate;  // consulted before the base; null: log only
-    bool endOnOkCancel = true;                // false: OnOK/OnCancel only log
-    bool bindGo = false;                      // DoDataExchange binds m_btnGo
+    bool endOnOkCancel = true;               // false: OnOK/OnCancel only log
+    bool bindGo = false;                     // DoDataExchange binds m_btnGo
     std::vector<std::string> log;
-    std::vector<UINT> seen;                   // every message WindowProc saw
+    std::vector<UINT> seen;  // every message WindowProc saw
     CButton m_btnGo;
 
     BOOL OnInitDialog() override;
@@ -67,7 +68,8 @@ public:
 
     void OnRun();
     void OnPing() { log.push_back("map:ping"); }
-    void OnGo() {
+    void OnGo()
+    {
         log.push_back("go");
         if (onGo) onGo(*this);
     }

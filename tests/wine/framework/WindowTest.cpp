@@ -7,14 +7,16 @@ class Window : public FrameworkTest {};
 
 POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
-bool CentredIn(const RECT& inner, const RECT& outer) {
+bool CentredIn(const RECT& inner, const RECT& outer)
+{
     const POINT a = Centre(inner), b = Centre(outer);
     return labs(a.x - b.x) <= 1 && labs(a.y - b.y) <= 1;
 }
 
 // After initialisation the dialog is centred in the work area, unless its template places it
 // or its initialisation moved or showed it.
-TEST_F(Window, DialogIsCentredOnlyWhenNothingElsePlacedIt) {
+TEST_F(Window, DialogIsCentredOnlyWhenNothingElsePlacedIt)
+{
     struct Case {
         const char* name;
         UINT templateId;
@@ -24,14 +26,21 @@ TEST_F(Window, DialogIsCentredOnlyWhenNothingElsePlacedIt) {
     };
     const Case cases[] = {
         {"plain template", IDD_PLAIN, nullptr, true, {-1, -1}},
-        {"moved during initialisation", IDD_PLAIN,
+        {"moved during initialisation",
+         IDD_PLAIN,
          [](TestDlg& d) { SetWindowPos(d.m_hWnd, nullptr, 40, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER); },
-         false, {40, 50}},
-        {"shown during initialisation", IDD_PLAIN, [](TestDlg& d) { ShowWindow(d.m_hWnd, SW_SHOWNA); },
-         false, {0, 0}},
-        {"resized, not moved, during initialisation", IDD_PLAIN,
+         false,
+         {40, 50}},
+        {"shown during initialisation",
+         IDD_PLAIN,
+         [](TestDlg& d) { ShowWindow(d.m_hWnd, SW_SHOWNA); },
+         false,
+         {0, 0}},
+        {"resized, not moved, during initialisation",
+         IDD_PLAIN,
          [](TestDlg& d) { SetWindowPos(d.m_hWnd, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER); },
-         true, {-1, -1}},
+         true,
+         {-1, -1}},
         {"template placed away from (0, 0)", IDD_PLACED, nullptr, false, {-1, -1}},
         {"DS_CENTERMOUSE", IDD_CENTERMOUSE, nullptr, false, {-1, -1}},
         {"DS_ABSALIGN", IDD_ABSALIGN, nullptr, false, {-1, -1}},
@@ -57,7 +66,8 @@ TEST_F(Window, DialogIsCentredOnlyWhenNothingElsePlacedIt) {
     }
 }
 
-TEST_F(Window, OwnedDialogIsCentredOverItsOwner) {
+TEST_F(Window, OwnedDialogIsCentredOverItsOwner)
+{
     TestDlg main;
     App().m_pMainWnd = &main;
     RECT owner{}, nestedRect{};
@@ -79,11 +89,12 @@ TEST_F(Window, OwnedDialogIsCentredOverItsOwner) {
 }
 
 // The rectangle form of ClientToScreen gives left < right for mirrored windows too.
-TEST_F(Window, ClientRectangleToScreenForBothLayouts) {
+TEST_F(Window, ClientRectangleToScreenForBothLayouts)
+{
     for (DWORD exStyle : {DWORD{0}, DWORD{WS_EX_LAYOUTRTL}}) {
         SCOPED_TRACE(exStyle ? "right-to-left" : "left-to-right");
-        HWND hWnd = CreateWindowExW(exStyle, L"STATIC", L"", WS_POPUP, 100, 120, 200, 80, nullptr,
-                                    nullptr, nullptr, nullptr);
+        HWND hWnd = CreateWindowExW(exStyle, L"STATIC", L"", WS_POPUP, 100, 120, 200, 80, nullptr, nullptr,
+                                    nullptr, nullptr);
         ASSERT_NE(hWnd, nullptr);
         CWnd* wnd = CWnd::FromHandle(hWnd);
         RECT rect{};
@@ -100,7 +111,8 @@ TEST_F(Window, ClientRectangleToScreenForBothLayouts) {
     }
 }
 
-TEST_F(Window, FocusTextAndSystemMenuCalls) {
+TEST_F(Window, FocusTextAndSystemMenuCalls)
+{
     TestDlg dlg;
     dlg.body = [](TestDlg& d) {
         CWnd* edit = d.GetDlgItem(IDC_EDIT);
@@ -133,7 +145,8 @@ TEST_F(Window, FocusTextAndSystemMenuCalls) {
 // A permanent wrapper is found from its window from SubclassWindow until UnsubclassWindow, the
 // destruction of the window or the destruction of the wrapper, whichever comes first, and never
 // after: window handles are reused.
-TEST_F(Window, PermanentWrappersLastAsLongAsTheirWindowsAndWrappers) {
+TEST_F(Window, PermanentWrappersLastAsLongAsTheirWindowsAndWrappers)
+{
     const auto makeWindow = [] {
         return CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     };
