@@ -67,7 +67,8 @@ bool Dispatch(T* target, const MessageEntry<T> (&entries)[N], UINT message, WPAR
 //     const AFX_MSGMAP* GetMessageMap() const override { return &messageMap; }
 //     static bool DispatchMessageMap(CCmdTarget*, UINT, WPARAM, LPARAM, LRESULT*);
 // and defines, in its source file,
-//     bool CMyDlg::DispatchMessageMap(CCmdTarget* t, UINT m, WPARAM w, LPARAM l, LRESULT* r) {
+//     bool CMyDlg::DispatchMessageMap(CCmdTarget* t, UINT m, WPARAM w, LPARAM l, LRESULT* r)
+//     {
 //         static constexpr afx::MessageEntry<CMyDlg> entries[] = {
 //             // message     code        id        handler
 //             {WM_PAINT,     0,          0,        &CMyDlg::OnPaint},
