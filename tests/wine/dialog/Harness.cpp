@@ -1,5 +1,7 @@
 #include "Harness.h"
 
+#include "ImportPatch.h"
+
 #include <cstring>
 #include <cwchar>
 #include <iterator>
@@ -13,60 +15,7 @@ namespace dialogtest {
 
 namespace {
 
-// ---------------------------------------------------------------------------------------------
-// Import patching: the slot of the test program's import address table that the calls of the
-// linked program code go through.
-
-void** ImportSlot(HMODULE module, const char* library, const char* function)
-{
-    auto* base = reinterpret_cast<BYTE*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (imports.VirtualAddress == 0) {
-        return nullptr;
-    }
-    for (auto* descriptor = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         descriptor->Name != 0; ++descriptor) {
-        if (lstrcmpiA(reinterpret_cast<const char*>(base + descriptor->Name), library) != 0) {
-            continue;
-        }
-        const DWORD lookup =
-            descriptor->OriginalFirstThunk ? descriptor->OriginalFirstThunk : descriptor->FirstThunk;
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + lookup);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
-                continue;
-            }
-            const auto* byName =
-                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
-                return reinterpret_cast<void**>(&slots->u1.Function);
-            }
-        }
-    }
-    return nullptr;
-}
-
-template <class Fn>
-bool Patch(const char* library, const char* function, Fn replacement, Fn* original)
-{
-    void** slot = ImportSlot(GetModuleHandleW(nullptr), library, function);
-    if (slot == nullptr) {
-        return false;
-    }
-    DWORD protection = 0;
-    if (!VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &protection)) {
-        return false;
-    }
-    if (original != nullptr) {
-        *original = reinterpret_cast<Fn>(*slot);
-    }
-    *slot = reinterpret_cast<void*>(replacement);
-    VirtualProtect(slot, sizeof(void*), protection, &protection);
-    return true;
-}
+using testsupport::Patch;
 
 std::optional<std::wstring> Copy(LPCWSTR text)
 {

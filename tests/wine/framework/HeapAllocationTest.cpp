@@ -9,7 +9,67 @@
 
 #include <gtest/gtest.h>
 
+#if defined(ORVIA_HEAP_STAND_IN)
+#include <windows.h>
+
+#include "ImportPatch.h"
+#endif
+
 namespace {
+
+#if defined(ORVIA_HEAP_STAND_IN)
+// A stand-in for the 32-bit system's heap, put into the test program's imports before any test
+// runs: every block it hands out lies 8 bytes off a 16-byte boundary, the worst the 32-bit heap
+// may do, whatever this system's heap gives. Blocks the real heap gave before it was put in place
+// go back to the real heap.
+using HeapAllocFn = LPVOID(WINAPI*)(HANDLE, DWORD, SIZE_T);
+using HeapFreeFn = BOOL(WINAPI*)(HANDLE, DWORD, LPVOID);
+HeapAllocFn g_heapAlloc;
+HeapFreeFn g_heapFree;
+constexpr int kMostBlocks = 8192;
+void* g_outer[kMostBlocks];  // the real heap's block of each block handed out, by slot
+void* g_inner[kMostBlocks];
+
+LPVOID WINAPI MisalignedHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size)
+{
+    if (size > SIZE_MAX - 24) return nullptr;
+    auto* outer = static_cast<char*>(g_heapAlloc(heap, flags, size + 24));
+    if (outer == nullptr) return nullptr;
+    const auto address = reinterpret_cast<std::uintptr_t>(outer);
+    char* inner = outer + (address % 16 == 8 ? 16 : 8 + (16 - address % 16) % 16);
+    for (int i = 0; i < kMostBlocks; ++i) {
+        if (g_inner[i] == nullptr) {
+            g_outer[i] = outer;
+            g_inner[i] = inner;
+            return inner;
+        }
+    }
+    return outer;  // no room to note it: the real heap's block, which goes back to it as it is
+}
+
+BOOL WINAPI MisalignedHeapFree(HANDLE heap, DWORD flags, LPVOID block)
+{
+    for (int i = 0; i < kMostBlocks; ++i) {
+        if (block != nullptr && g_inner[i] == block) {
+            g_inner[i] = nullptr;
+            return g_heapFree(heap, flags, g_outer[i]);
+        }
+    }
+    return g_heapFree(heap, flags, block);
+}
+
+const bool g_standInPlaced =
+    testsupport::Patch<HeapAllocFn>("kernel32.dll", "HeapAlloc", &MisalignedHeapAlloc, &g_heapAlloc) &&
+    testsupport::Patch<HeapFreeFn>("kernel32.dll", "HeapFree", &MisalignedHeapFree, &g_heapFree);
+
+TEST(HeapAllocation, TheStandInHeapGivesEightBytesOnly)
+{
+    ASSERT_TRUE(g_standInPlaced);
+    void* block = ::HeapAlloc(::GetProcessHeap(), 0, 32);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % 16, 8u);
+    ::HeapFree(::GetProcessHeap(), 0, block);
+}
+#endif
 
 bool AlignedTo(const void* block, std::size_t alignment)
 {
