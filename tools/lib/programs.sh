@@ -1,4 +1,5 @@
-# Sourced by tools/run and tools/screenshots: builds the programs they run and picks the build.
+# Sourced by tools/run, tools/screenshots and tools/bench: builds the programs they run and picks
+# the build.
 #   orvia_build_programs        the shipping build/x86/Setup.exe (configured as tools/build does)
 #                               and, from the 64-bit build ($ORVIA_X64_BUILD, default build/x64),
 #                               its Setup.exe, the launch recorder and the probe, whose programs
