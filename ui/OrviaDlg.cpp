@@ -13,6 +13,42 @@ namespace {
 
 const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
+// ShellExecuteW reports a failure as a result of 32 or less. The Win32 error of the same meaning:
+// the results' meanings are those of the "Return value" table of ShellExecuteW, the errors those
+// that ShellExecuteEx sets for the same failures (its "Remarks"; both on learn.microsoft.com).
+// 2, 3, 5, 8 and 11 are already the numbers of the system's own errors.
+DWORD LaunchError(INT_PTR result)
+{
+    switch (result) {
+    case 0:  // out of memory or resources
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case SE_ERR_SHARE: return ERROR_SHARING_VIOLATION;
+    case SE_ERR_ASSOCINCOMPLETE:
+    case SE_ERR_NOASSOC: return ERROR_NO_ASSOCIATION;
+    case SE_ERR_DDETIMEOUT:
+    case SE_ERR_DDEFAIL:
+    case SE_ERR_DDEBUSY: return ERROR_DDE_FAIL;
+    case SE_ERR_DLLNOTFOUND: return ERROR_DLL_NOT_FOUND;
+    default: return static_cast<DWORD>(result);
+    }
+}
+
+// The system's description of `error` in the user's UI language, without its line break.
+CString SystemMessage(DWORD error)
+{
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    CString message(text, static_cast<int>(length));
+    ::LocalFree(text);
+    int end = message.GetLength();
+    while (end > 0 && (message[end - 1] == L'\r' || message[end - 1] == L'\n' || message[end - 1] == L' ')) {
+        --end;
+    }
+    return CString(message, end);
+}
+
 }  // namespace
 
 POINT MinimizedIconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight)
@@ -123,9 +159,13 @@ void COrviaDlg::OnPaint()
 }
 
 // Every paint leaves the install button focused, so Enter alone confirms the language, and
-// ends any mouse capture held in this thread.
+// ends any mouse capture held in this thread. Not while a box the dialog opened (the About box,
+// a failed launch's message) has disabled it: that box keeps the keyboard and its own capture.
 void COrviaDlg::FocusInstallButton()
 {
+    if (!IsWindowEnabled()) {
+        return;
+    }
     if (CWnd* install = GetDlgItem(IDC_INSTALL_BUTTON)) {
         install->SetFocus();
     }
@@ -147,11 +187,30 @@ void COrviaDlg::OnBnClickedInstall()
     if (const auto request = BuildLaunchRequest(selected.View(), modulePath.View())) {
         const CString verb(request->verb);
         const CString file(request->file);
-        ::ShellExecuteW(nullptr, verb, file, Wide(request->parameters),
-                        request->directory ? Wide(*request->directory) : nullptr, request->showCommand);
+        const CString directory(request->directory.value_or(std::u16string()));
+        const HINSTANCE result =
+            ::ShellExecuteW(nullptr, verb, file, Wide(request->parameters),
+                            request->directory ? directory.GetString() : nullptr, request->showCommand);
+        if (reinterpret_cast<INT_PTR>(result) <= 32) {
+            ReportLaunchFailure(directory + file, reinterpret_cast<INT_PTR>(result));
+        }
     }
 
     CDialog::OnCancel();
+}
+
+// One error box over the dialog, in the system's own words: the package's path, then why the
+// shell could not open it. The dialog ends once the user has closed it. The box disables the
+// dialog, which cancels the capture hover focus may hold (WM_CANCELMODE), so the box gets its
+// clicks.
+void COrviaDlg::ReportLaunchFailure(const CString& package, INT_PTR shellResult)
+{
+    CString text = package;
+    text += L"\r\n";
+    text += SystemMessage(LaunchError(shellResult));
+    CString caption;
+    GetWindowText(caption);
+    ::MessageBoxW(m_hWnd, text, caption, MB_OK | MB_ICONERROR);
 }
 
 void COrviaDlg::OnBnClickedCancelButton() { CDialog::OnCancel(); }

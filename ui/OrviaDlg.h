@@ -41,4 +41,5 @@ protected:
 private:
     void AddAboutEntryToSystemMenu();
     void FocusInstallButton();
+    void ReportLaunchFailure(const CString& package, INT_PTR shellResult);
 };

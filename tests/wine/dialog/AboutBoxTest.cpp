@@ -56,7 +56,8 @@ Step AwaitAbout(AboutSeen& seen)
 
 // Each system command from 0x0010 to 0x001F (bits above 15 ignored) opens the box; OK, Enter,
 // Escape and the close command each close it, and the dialog carries on as before. Inside the
-// box nothing of the dialog's own focus handling applies.
+// box nothing of the dialog's own focus handling applies, and repainting the dialog below takes
+// neither the keyboard nor the mouse from it.
 TEST(AboutBox, OpensForItsCommandsAndClosesEveryWay)
 {
     struct Case {
@@ -77,6 +78,13 @@ TEST(AboutBox, OpensForItsCommandsAndClosesEveryWay)
         HWND captureInBox = reinterpret_cast<HWND>(1), focusAfterBoxPaint = nullptr;
         bool gone = false, enabledAfter = false;
         const Outcome outcome = RunDialog({
+            // The pointer on the background: the dialog holds the capture when the box opens.
+            Do([](HWND d) {
+                RECT client{};
+                GetClientRect(d, &client);
+                MovePointer(ClientPoint(d, 4, client.bottom - 4));
+            }),
+            Idle(1),
             Do([&](HWND d) {
                 captionBefore = WindowText(d);
                 selectedBefore = WindowText(GetDlgItem(d, IDC_LANGUAGE_COMBO));
@@ -89,9 +97,10 @@ TEST(AboutBox, OpensForItsCommandsAndClosesEveryWay)
                 MovePointer(ClientPoint(seen.box, 4, client.bottom - 4));  // the box's background
             }),
             Idle(1),
-            Do([&](HWND) {
+            Do([&](HWND d) {
                 captureInBox = GetCapture();
                 Repaint(seen.box);
+                Repaint(d);
                 focusAfterBoxPaint = GetFocus();
                 c.closeBox(seen.box);
             }),

@@ -1,6 +1,9 @@
-// What the program does without its optional resources or platform answers: it reports
-// nothing, crashes nowhere and still ends with IDCANCEL.
+// What the program does without its optional resources or platform answers: it crashes
+// nowhere and still ends with IDCANCEL, and reports only a launch the shell refused.
+#include <windows.h>
+
 #include <gtest/gtest.h>
+#include <shellapi.h>
 
 #include "Harness.h"
 #include "framework/afxwin.h"
@@ -113,5 +116,131 @@ TEST(MissingResources, WithoutATemplateNothingShows)
         Outcome outcome;
         EXPECT_FALSE(RunInitInstance({}, &outcome));
         EXPECT_EQ(outcome.launches.size(), 0u);
+    }
+}
+
+namespace {
+
+// The box a refused launch shows: its window and what it held while the dialog below it
+// repainted.
+struct ErrorBoxSeen {
+    HWND box = nullptr, button = nullptr, owner = nullptr, dialog = nullptr;
+    bool captureWhenOpened = false, focusInBox = false, focusInBoxAfterRepaint = false;
+    bool dialogDisabled = false, buttonKeptCapture = true;
+};
+
+HWND FirstButton(HWND box) { return FindWindowExW(box, nullptr, L"Button", nullptr); }
+
+}  // namespace
+
+// Whatever the shell answers at or below 32, one error box owned by the dialog shows the
+// package's path and the system's description of the failure, titled with the dialog's caption;
+// it keeps the keyboard and its button's capture though the dialog below repaints and held the
+// capture when it opened, and the dialog ends with IDCANCEL once the box is closed, by Enter,
+// Escape or a click. Above 32 nothing shows. One launch each time.
+TEST(LaunchFailure, TheShellsRefusalIsShownInTheSystemsWords)
+{
+    struct Case {
+        INT_PTR result;
+        DWORD error;  // 0: a success, no box
+    };
+    const Case cases[] = {
+        {33, 0},
+        {42, 0},
+        {0, ERROR_NOT_ENOUGH_MEMORY},
+        {SE_ERR_FNF, ERROR_FILE_NOT_FOUND},
+        {SE_ERR_PNF, ERROR_PATH_NOT_FOUND},
+        {SE_ERR_ACCESSDENIED, ERROR_ACCESS_DENIED},
+        {SE_ERR_OOM, ERROR_NOT_ENOUGH_MEMORY},
+        {ERROR_BAD_FORMAT, ERROR_BAD_FORMAT},
+        {SE_ERR_SHARE, ERROR_SHARING_VIOLATION},
+        {SE_ERR_ASSOCINCOMPLETE, ERROR_NO_ASSOCIATION},
+        {SE_ERR_DDETIMEOUT, ERROR_DDE_FAIL},
+        {SE_ERR_DDEFAIL, ERROR_DDE_FAIL},
+        {SE_ERR_DDEBUSY, ERROR_DDE_FAIL},
+        {SE_ERR_NOASSOC, ERROR_NO_ASSOCIATION},
+        {SE_ERR_DLLNOTFOUND, ERROR_DLL_NOT_FOUND},
+    };
+    const WORD closingKeys[] = {VK_RETURN, VK_ESCAPE, 0};  // 0: a click on the box's button
+    int failures = 0;
+    for (const Case& c : cases) {
+        const WORD closing = closingKeys[failures % 3];
+        SCOPED_TRACE(testing::Message() << "result " << c.result << ", closed by " << closing);
+        WithFaults faults({.shellResult = c.result});
+        ErrorBoxSeen seen;
+        std::wstring caption;
+        std::vector<Step> steps{
+            // The pointer on the background: the dialog holds the capture when the box opens.
+            Do([](HWND d) {
+                RECT client{};
+                GetClientRect(d, &client);
+                MovePointer(ClientPoint(d, 4, client.bottom - 4));
+            }),
+            Idle(1),
+            Do([&](HWND d) {
+                caption = WindowText(d);
+                seen.captureWhenOpened = GetCapture() == d;
+                PostMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_INSTALL_BUTTON, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(GetDlgItem(d, IDC_INSTALL_BUTTON)));
+            }),
+        };
+        // After a success the dialog ends by itself.
+        if (c.error != 0) {
+            steps.push_back([&](HWND d) {
+                if ((seen.box = FindOwnedDialog(d)) == nullptr) return false;
+                seen.button = FirstButton(seen.box);
+                seen.owner = GetWindow(seen.box, GW_OWNER);
+                seen.dialog = d;
+                seen.dialogDisabled = !IsWindowEnabled(d);
+                seen.focusInBox = GetFocus() == seen.button;
+                Repaint(d);
+                seen.focusInBoxAfterRepaint = GetFocus() == seen.button && GetCapture() == nullptr;
+                if (closing != 0) {
+                    PressKey(closing);
+                } else {
+                    MovePointer(CenterOf(seen.button));
+                    SendMouseButton(MOUSEEVENTF_LEFTDOWN);
+                }
+                return true;
+            });
+            if (closing == 0) {
+                // The dialog repaints while the button is held down: the click still counts.
+                steps.push_back(Do([&](HWND d) {
+                    Repaint(d);
+                    seen.buttonKeptCapture = GetCapture() == seen.button;
+                    SendMouseButton(MOUSEEVENTF_LEFTUP);
+                }));
+            }
+        }
+        const Outcome outcome = RunDialog(steps);
+        EXPECT_TRUE(outcome.stepsDone);
+        EXPECT_EQ(outcome.result, IDCANCEL);
+        EXPECT_EQ(outcome.launches.size(), 1u);
+        EXPECT_TRUE(seen.captureWhenOpened);
+        const std::vector<MessageBoxCall>& boxes = Recorded().messageBoxes;
+        if (c.error == 0) {
+            EXPECT_EQ(boxes.size(), 0u);
+            continue;
+        }
+        ++failures;
+        ASSERT_EQ(boxes.size(), 1u);
+        ASSERT_NE(seen.box, nullptr);
+        EXPECT_EQ(boxes[0].owner, seen.dialog);
+        EXPECT_EQ(seen.owner, seen.dialog);
+        EXPECT_EQ(boxes[0].caption, caption);
+        EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+        wchar_t* description = nullptr;
+        FormatMessageW(
+            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+            nullptr, c.error, 0, reinterpret_cast<wchar_t*>(&description), 0, nullptr);
+        ASSERT_NE(description, nullptr);
+        std::wstring wanted = *outcome.launches[0].directory + L"Quillmere_Business.msi\r\n" + description;
+        LocalFree(description);
+        wanted.erase(wanted.find_last_not_of(L"\r\n ") + 1);
+        EXPECT_EQ(boxes[0].text, wanted);
+        EXPECT_TRUE(seen.dialogDisabled);
+        EXPECT_TRUE(seen.focusInBox);
+        EXPECT_TRUE(seen.focusInBoxAfterRepaint);
+        EXPECT_TRUE(seen.buttonKeptCapture);
     }
 }

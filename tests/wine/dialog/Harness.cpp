@@ -26,7 +26,16 @@ HINSTANCE WINAPI RecordShellExecute(HWND owner, LPCWSTR verb, LPCWSTR file, LPCW
                                     LPCWSTR directory, INT show)
 {
     Recorded().launches.push_back({owner, Copy(verb), Copy(file), Copy(parameters), Copy(directory), show});
-    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));  // above 32: success
+    return reinterpret_cast<HINSTANCE>(Injected().shellResult);
+}
+
+using MessageBoxFn = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
+MessageBoxFn g_messageBox = nullptr;
+
+int WINAPI RecordMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
+{
+    Recorded().messageBoxes.push_back({owner, text ? text : L"", caption ? caption : L"", type});
+    return g_messageBox(owner, text, caption, type);
 }
 
 BOOL WINAPI RecordWinHelp(HWND, LPCWSTR file, UINT command, ULONG_PTR data)
@@ -207,6 +216,7 @@ bool InstallRecorders()
         Patch<decltype(&RecordShellExecute)>("shell32.dll", "ShellExecuteW", &RecordShellExecute, nullptr) &&
         Patch<decltype(&RecordWinHelp)>("user32.dll", "WinHelpW", &RecordWinHelp, nullptr) &&
         Patch<DrawIconFn>("user32.dll", "DrawIcon", &RecordDrawIcon, &g_drawIcon) &&
+        Patch<MessageBoxFn>("user32.dll", "MessageBoxW", &RecordMessageBox, &g_messageBox) &&
         Patch<LoadIconFn>("user32.dll", "LoadIconW", &FaultyLoadIcon, &g_loadIcon) &&
         Patch<FindResourceFn>("kernel32.dll", "FindResourceW", &FaultyFindResource, &g_findResource) &&
         Patch<GetSystemMenuFn>("user32.dll", "GetSystemMenu", &FaultyGetSystemMenu, &g_getSystemMenu);
@@ -289,6 +299,12 @@ void ClickAt(POINT screen)
     MovePointer(screen);
     INPUT inputs[] = {MouseInput(MOUSEEVENTF_LEFTDOWN), MouseInput(MOUSEEVENTF_LEFTUP)};
     SendInput(2, inputs, sizeof(INPUT));
+}
+
+void SendMouseButton(DWORD flags)
+{
+    INPUT input = MouseInput(flags);
+    SendInput(1, &input, sizeof(INPUT));
 }
 
 std::wstring WindowText(HWND window)

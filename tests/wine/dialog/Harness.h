@@ -1,8 +1,8 @@
 // Runs the language-selection dialog inside the test process and drives it from within its own
 // modal loop: a thread timer runs one step per tick, and ticks only come when the queue holds
 // no input, paint or posted message, so every step sees the effects of the one before.
-// Shell launches, help requests and icon drawing are recorded by patching the test program's
-// own imports of ShellExecuteW, WinHelpW and DrawIcon.
+// Shell launches, help requests, icon drawing and message boxes are recorded by patching the test
+// program's own imports of ShellExecuteW, WinHelpW, DrawIcon and MessageBoxW.
 #pragma once
 
 #include <windows.h>
@@ -30,12 +30,18 @@ struct IconDrawing {
     int x, y;
     HICON icon;
 };
+struct MessageBoxCall {
+    HWND owner;
+    std::wstring text, caption;
+    UINT type;
+};
 
 // Everything the patched imports saw since the last Reset.
 struct Recorder {
     std::vector<ShellCall> launches;
     std::vector<HelpCall> help;
     std::vector<IconDrawing> icons;
+    std::vector<MessageBoxCall> messageBoxes;  // shown as well
     void Reset() { *this = Recorder{}; }
 };
 Recorder& Recorded();
@@ -46,6 +52,7 @@ struct Faults {
     bool noDialogIcon = false;  // LoadIconW gives null for the dialog's icon
     bool noAboutText = false;   // the string block of the About entry's text is not found
     bool noSystemMenu = false;  // GetSystemMenu gives null
+    INT_PTR shellResult = 42;   // what ShellExecuteW answers (32 or less: a failure)
 };
 Faults& Injected();
 
@@ -81,6 +88,7 @@ Step EndWithCancel();
 void MovePointer(POINT screen);
 void PressKey(WORD key, std::initializer_list<WORD> modifiers = {}, DWORD keyFlags = 0);
 void ClickAt(POINT screen);
+void SendMouseButton(DWORD flags);  // MOUSEEVENTF_LEFTDOWN or MOUSEEVENTF_LEFTUP where the pointer is
 
 // Window helpers.
 std::wstring WindowText(HWND window);
