@@ -10,7 +10,8 @@ the process's exit code.
 
 Groups (one CTest test each):
   languages  every Windows UI language Wine can present among the program's, and the fallbacks
-  endings    every way the dialog ends, the current directory, changed selections, hover, About
+  endings    every way the dialog ends, the current directory, changed selections, hover, About,
+             a refused launch
   installer  a real package built with wixl, installed by Wine's msiexec through the shell
 
 Runs inside the Wine session of tools/test ($WINEPREFIX and $DISPLAY come from there), with the
@@ -447,6 +448,7 @@ def select_by_mouse(target_row):
 def group_endings(session, checker):
     session.register_handler(session.recorder_command())
     focus_is = lambda want: lambda s: None if s["dialog"]["focus"] == want else f"focus on {s['dialog']['focus']}"
+    capture_is = lambda want: lambda s: None if s["dialog"]["capture"] == want else f"capture on {s['dialog']['capture']}"
     ending_case(session, checker, "install by click", [("click", 1001)], 1, EXIT_CLICK)
     ending_case(session, checker, "install by Enter", [("keys", "RETURN")], 1, EXIT_ENTER)
     ending_case(session, checker, "install by Shift+Enter", [("keys", "shift+RETURN")], 1,
@@ -508,7 +510,7 @@ def group_endings(session, checker):
     about_texts = ["Orvia\uFF0C1.0 \u7248", "\u786E\u5B9A"]
 
     def about_open(state):
-        about = state["about"]
+        about = state["box"]
         if not about:
             return "no About box"
         wrong = []
@@ -524,7 +526,7 @@ def group_endings(session, checker):
         return "; ".join(wrong) or None
 
     def about_closed(state):
-        if state["about"]:
+        if state["box"]:
             return "the About box is still open"
         if not state["dialog"]["enabled"]:
             return "the dialog stays disabled"
@@ -533,13 +535,54 @@ def group_endings(session, checker):
         return None
 
     ending_case(session, checker, "About by Alt+Space A, closed by its button, then Escape",
-                [("keys", "alt+SPACE", "a"), state_check("About box", about_open), ("click", "about-ok"),
+                [("keys", "alt+SPACE", "a"), state_check("About box", about_open), ("click", "box-button"),
                  state_check("after the About box", about_closed), ("keys", "ESCAPE")], 0, EXIT_ESCAPE,
                 lang="ru_RU.UTF-8", row="Русский")
     ending_case(session, checker, "About by system command 0x0011, closed by Escape, then Enter",
                 [("syscommand", 0x0011), state_check("About box", about_open), ("keys", "ESCAPE"),
                  state_check("after the About box", about_closed), ("keys", "RETURN")], 1, EXIT_ENTER,
                 lang="ru_RU.UTF-8", row="Русский")
+
+
+    # A launch the shell refuses: one error box over the dialog, in the system's own words and
+    # the user's UI language; it keeps the keyboard while the dialog below repaints, takes a
+    # click although the dialog held the capture when it opened, and the program then ends as
+    # it does after any launch.
+    bare = session.work / "Without Package"
+    bare.mkdir()
+    shutil.copy2(session.setup, bare / "Setup.exe")
+
+    def refused(caption, reason):
+        text = f"{windows_path(bare)}\\{PACKAGE}\r\n{reason}"
+
+        def check(state):
+            box = state["box"]
+            if not box:
+                return "no error box"
+            wrong = []
+            if box["caption"] != caption:
+                wrong.append(f"caption {box['caption']!r}")
+            if text not in box["texts"]:
+                wrong.append(f"no {text!r} in {box['texts']!r}")
+            if not box["owner"]:
+                wrong.append("not owned by the dialog")
+            if not box["focus"]:
+                wrong.append(f"the focus is on the dialog's {state['dialog']['focus']}")
+            if state["dialog"]["enabled"]:
+                wrong.append("the dialog stays enabled")
+            return "; ".join(wrong) or None
+
+        return check
+
+    ending_case(session, checker, "package missing: error box, closed by a click",
+                [("hover", "background"), state_check("pointer on the background", capture_is("dialog")),
+                 ("keys", "RETURN"), state_check("error box", refused("Setup", "File not found.")),
+                 ("repaint",), state_check("after a repaint", refused("Setup", "File not found.")),
+                 ("click", "box-button")], 0, EXIT_ENTER, folder=bare)
+    ending_case(session, checker, "package missing, in German: error box, closed by Enter",
+                [("keys", "RETURN"), state_check("error box", refused("Einrichtung", "Datei nicht gefunden.")),
+                 ("repaint",), state_check("after a repaint", refused("Einrichtung", "Datei nicht gefunden.")),
+                 ("keys", "RETURN")], 0, EXIT_ENTER, lang="de_DE.UTF-8", row="Deutsch", folder=bare)
 
 
 def group_installer(session, checker, args):

@@ -4,17 +4,20 @@
 //
 //   probe uilang                 the UI language and locale this process gets from the system
 //   probe wait [ms]              waits for the dialog to show, then prints its state
-//   probe state                  prints the dialog's state (and the About box's, when it is open)
+//   probe state                  prints the dialog's state (and that of the box it owns, the About
+//                                box or an error message, when one is open)
 //   probe gone [ms]              waits until no dialog of the program is left
 //   probe keys KEY...            presses keys in the foreground dialog: RETURN, ESCAPE, TAB, DOWN,
 //                                UP, HOME, END, SPACE, F1, F4, a letter or digit; prefixes shift+,
 //                                ctrl+, alt+ (alt+F4, shift+TAB, alt+SPACE); "--held KEY N" queues
 //                                N key-downs of KEY at once, as a held key repeats
 //   probe click TARGET           a left click at the centre of TARGET: a control id (1000, 1001,
-//                                1002, 131), "close" (the dialog's close box), "about-ok" (the
-//                                About box's button) or "item:N" (item N of the open list)
+//                                1002, 131), "close" (the dialog's close box), "box-button" (the
+//                                first button of the open box) or "item:N" (item N of the open list)
 //   probe move X Y               moves the pointer to the screen point (X, Y)
 //   probe hover ID               moves the pointer onto the dialog's background, then onto control ID
+//                                ("background": only onto the background)
+//   probe repaint                has the dialog repainted at once (RedrawWindow)
 //   probe syscommand N           posts WM_SYSCOMMAND with wParam N to the dialog
 // Every command exits with 0 when it did what it says and 1 otherwise ("error" tells why).
 #include <windows.h>
@@ -181,7 +184,7 @@ bool IsSetupDialog(HWND hwnd)
 
 struct Found {
     HWND dialog = nullptr;
-    HWND about = nullptr;
+    HWND box = nullptr;   // a dialog the setup dialog owns: the About box or a message box
     HWND list = nullptr;  // the drop-down list while it is open
 };
 
@@ -206,7 +209,7 @@ Found FindWindows()
         if (hwnd == found.dialog || !IsWindowVisible(hwnd)) continue;
         if (GetWindowThreadProcessId(hwnd, nullptr) != thread) continue;
         const std::wstring cls = ClassOf(hwnd);
-        if (cls == L"#32770" && GetWindow(hwnd, GW_OWNER) == found.dialog) found.about = hwnd;
+        if (cls == L"#32770" && GetWindow(hwnd, GW_OWNER) == found.dialog) found.box = hwnd;
         if (cls == L"ComboLBox") found.list = hwnd;
     }
     return found;
@@ -347,19 +350,20 @@ void DialogState(Json& json, const Found& found)
     SystemMenuState(json, dialog);
     json.Close('}');
 
-    json.Key("about");
-    if (found.about) {
-        RECT aboutRect = {};
-        GetWindowRect(found.about, &aboutRect);
+    json.Key("box");
+    if (found.box) {
+        RECT boxRect = {};
+        GetWindowRect(found.box, &boxRect);
         // clang-format off
         json.Open('{')
-            .Key("caption").Str(TextOf(found.about))
-            .Key("owner").Bool(GetWindow(found.about, GW_OWNER) == dialog)
-            .Key("foreground").Bool(GetForegroundWindow() == found.about)
-            .Key("rect").Rect(aboutRect)
+            .Key("caption").Str(TextOf(found.box))
+            .Key("owner").Bool(GetWindow(found.box, GW_OWNER) == dialog)
+            .Key("foreground").Bool(GetForegroundWindow() == found.box)
+            .Key("focus").Bool(gui.hwndFocus == found.box || IsChild(found.box, gui.hwndFocus))
+            .Key("rect").Rect(boxRect)
             .Key("texts").Open('[');
         // clang-format on
-        for (HWND child = GetWindow(found.about, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        for (HWND child = GetWindow(found.box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             json.Str(TextOf(child));
         }
         json.Close(']').Close('}');
@@ -453,7 +457,7 @@ int PressKeys(int argc, wchar_t** argv)
 {
     Found found = FindWindows();
     if (!found.dialog) return Fail(L"no dialog");
-    HWND target = found.about ? found.about : found.dialog;
+    HWND target = found.box ? found.box : found.dialog;
     if (!BringToFront(target)) return Fail(L"the dialog does not come to the foreground");
     // "--held KEY N": N key-downs without a key-up, as a held key repeats, all queued at once.
     if (argc == 3 && std::wstring(argv[0]) == L"--held") {
@@ -537,10 +541,10 @@ int ClickTarget(const std::wstring& target)
     POINT point = {};
     if (target == L"close") {
         if (!CloseBoxPoint(found.dialog, point)) return Fail(L"no close box");
-    } else if (target == L"about-ok") {
-        if (!found.about) return Fail(L"no About box");
+    } else if (target == L"box-button") {
+        if (!found.box) return Fail(L"no box");
         RECT rect = {};
-        GetWindowRect(GetDlgItem(found.about, IDOK), &rect);
+        GetWindowRect(FindWindowExW(found.box, nullptr, L"Button", nullptr), &rect);
         point = Centre(rect);
     } else if (target.rfind(L"item:", 0) == 0) {
         if (!found.list) return Fail(L"the list is not open");
@@ -561,7 +565,7 @@ int ClickTarget(const std::wstring& target)
         GetWindowRect(control, &rect);
         point = Centre(rect);
     }
-    if (!BringToFront(found.about ? found.about : found.dialog)) return Fail(L"no foreground");
+    if (!BringToFront(found.box ? found.box : found.dialog)) return Fail(L"no foreground");
     Click(point);
     if (IsWindow(found.dialog)) Settle(found.dialog);
     Json json;
@@ -569,10 +573,13 @@ int ClickTarget(const std::wstring& target)
     return Print(json, 0);
 }
 
-int Hover(int id)
+int Hover(const std::wstring& what)
 {
     Found found = FindWindows();
     if (!found.dialog) return Fail(L"no dialog");
+    // "background": the background next to the install button, and no further.
+    const bool backgroundOnly = what == L"background";
+    const int id = backgroundOnly ? 1001 : _wtoi(what.c_str());
     HWND control = GetDlgItem(found.dialog, id);
     if (!control) return Fail(L"no such control");
     // The background point: a client point that no child covers, nearest to the control.
@@ -586,10 +593,12 @@ int Hover(int id)
         background = {rect.left - 3, target.y};
     MovePointer(background);
     Settle(found.dialog);
-    MovePointer(target);
-    Settle(found.dialog);
+    if (!backgroundOnly) {
+        MovePointer(target);
+        Settle(found.dialog);
+    }
     Json json;
-    json.Open('{').Key("hovered").Num(id).Close('}');
+    json.Open('{').Key("hovered").Str(what).Close('}');
     return Print(json, 0);
 }
 
@@ -652,7 +661,17 @@ int wmain(int argc, wchar_t** argv)
     }
     if (command == L"keys") return PressKeys(argc - 2, argv + 2);
     if (command == L"click" && argc == 3) return ClickTarget(argv[2]);
-    if (command == L"hover" && argc == 3) return Hover(_wtoi(argv[2]));
+    if (command == L"hover" && argc == 3) return Hover(argv[2]);
+    if (command == L"repaint") {
+        Found found = FindWindows();
+        if (!found.dialog) return Fail(L"no dialog");
+        RedrawWindow(found.dialog, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Settle(found.dialog);
+        Json json;
+        json.Open('{').Key("repainted").Bool(true).Close('}');
+        return Print(json, 0);
+    }
     if (command == L"move" && argc == 4) {
         MovePointer({_wtoi(argv[2]), _wtoi(argv[3])});
         Json json;
