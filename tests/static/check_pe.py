@@ -52,9 +52,9 @@ DIR_IMPORT, DIR_RESOURCE, DIR_BASERELOC, DIR_DELAY_IMPORT = 1, 2, 5, 13
 
 
 def read_image(data):
-    """The image as pefile reads it, with its import and resource directories."""
+    """The image as pefile reads it, with its import, delay-load import and resource directories."""
     pe = pefile.PE(data=data, fast_load=True)
-    pe.parse_data_directories(directories=[DIR_IMPORT, DIR_RESOURCE])
+    pe.parse_data_directories(directories=[DIR_IMPORT, DIR_DELAY_IMPORT, DIR_RESOURCE])
     return pe
 
 
@@ -73,6 +73,11 @@ def imports(pe):
     return [(d.dll.decode("latin-1"),
              ["#%d" % f.ordinal if f.import_by_ordinal else (f.name or b"").decode("latin-1") for f in d.imports])
             for d in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
+
+
+def delay_imported_dlls(pe):
+    """The DLLs named in the delay-load import directory."""
+    return [d.dll.decode("latin-1") for d in getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])]
 
 
 def resources(pe):
@@ -284,8 +289,21 @@ VERSION_STRINGS = {
     "ProductVersion": "1.0.0.1",
 }
 
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "comctl32.dll",
-               "advapi32.dll", "ole32.dll", "msvcrt.dll"}
+# The DLLs that Windows itself provides and our programs may import, each with where Microsoft
+# says so: the "DLL" row of the Requirements table of a function's reference page on Microsoft
+# Learn, or, for msvcrt.dll, "C runtime (CRT) and C++ Standard Library (STL) .lib files" (a
+# "known DLL", "a system component owned and built by Windows"). Everything else (libstdc++-6,
+# libgcc_s_*, libwinpthread-1) is a compiler's run-time DLL that no Windows has.
+SYSTEM_DLLS = {
+    "kernel32.dll": "GetModuleFileNameW: DLL Kernel32.dll",
+    "user32.dll": "DialogBoxParamW: DLL User32.dll",
+    "gdi32.dll": "GetDeviceCaps: DLL Gdi32.dll",
+    "advapi32.dll": "RegOpenKeyExW: DLL Advapi32.dll",
+    "shell32.dll": "ShellExecuteW: DLL Shell32.dll",
+    "comctl32.dll": "InitCommonControlsEx: DLL Comctl32.dll",
+    "ole32.dll": "CoInitializeEx: DLL Ole32.dll",
+    "msvcrt.dll": "the C run time of Windows, a known DLL",
+}
 
 ASM_V1 = "urn:schemas-microsoft-com:asm.v1"
 TRUST_NAMESPACES = ("urn:schemas-microsoft-com:asm.v2", "urn:schemas-microsoft-com:asm.v3")
@@ -554,6 +572,16 @@ def load_allow_list(path):
     return allowed
 
 
+def not_a_system_dll(dll):
+    """Why an imported DLL may not be imported, or None for a DLL of Windows itself."""
+    name = dll.lower()
+    if name in SYSTEM_DLLS:
+        return None
+    hint = " (a run-time DLL: link it statically)" if name.startswith(
+        ("libstdc++", "libgcc", "libwinpthread")) else ""
+    return "%s is not a system DLL%s" % (dll, hint)
+
+
 def check_imports(pe, r, allowed):
     """allowed: the (dll, function) pairs known on Windows XP SP3, or None to skip that."""
     listed = imports(pe)
@@ -561,10 +589,8 @@ def check_imports(pe, r, allowed):
         r.fail("imports", "none found")
     for dll, funcs in listed:
         name = dll.lower()
-        if name not in SYSTEM_DLLS:
-            hint = " (a run-time DLL: link it statically)" if name.startswith(
-                ("libstdc++", "libgcc", "libwinpthread")) else ""
-            r.fail("imports", "%s is not a system DLL%s" % (dll, hint))
+        if not_a_system_dll(dll):
+            r.fail("imports", not_a_system_dll(dll))
             continue
         if allowed is None:
             continue

@@ -491,7 +491,7 @@ class ImportTest(Case):
         with open(path, encoding="utf-8") as f:
             lines = [ln.strip() for ln in f if ln.strip() and not ln.startswith("#")]
         self.assertEqual(len(lines), len(allowed), "duplicate lines")
-        self.assertEqual(set(), {dll for dll, _ in allowed} - c.SYSTEM_DLLS)
+        self.assertEqual(set(), {dll for dll, _ in allowed} - set(c.SYSTEM_DLLS))
         for dll, func in (("kernel32.dll", "RegisterApplicationRestart"), ("kernel32.dll", "GetTickCount64"),
                           ("kernel32.dll", "GetThreadPreferredUILanguages"), ("kernel32.dll", "InitializeSRWLock"),
                           ("kernel32.dll", "InitOnceExecuteOnce"), ("kernel32.dll", "GetUserDefaultLocaleName"),
