@@ -47,12 +47,12 @@ namespace {
 
 // Whether the window being created is the dialog the dialog manager makes for DoModal: a
 // top-level window of the platform's dialog class. The platform and input-method or
-// accessibility software create windows of their own on the thread (the default input-method
-// window among them), in an order nobody promises; none of them may take the wrapper.
+// accessibility software create windows of their own on the thread, in an order nobody promises
+// (the default input-method window, of the system class "IME"; an input method's windows, of the
+// classes it registers for itself); none of them may take the wrapper.
 bool IsDialogBeingCreated(HWND hWnd, const CREATESTRUCTW& cs)
 {
     if (cs.style & WS_CHILD) return false;
-    if (::GetClassLongPtrW(hWnd, GCL_STYLE) & CS_IME) return false;
     wchar_t name[8];
     return ::GetClassNameW(hWnd, name, ARRAYSIZE(name)) == 6 && lstrcmpW(name, L"#32770") == 0;
 }

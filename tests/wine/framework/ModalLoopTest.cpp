@@ -237,8 +237,9 @@ TEST_F(ModalLoop, EntryPointReturnsTheLastMessagesWParam)
 }
 
 // While DoModal waits for its dialog window, the thread may create windows of its own (the
-// default input-method window, windows of input-method or accessibility software): the creation
-// hook passes over all of them and attaches the wrapper to the dialog only.
+// default input-method window; an input method's windows, of a class it registers with CS_IME;
+// windows of accessibility software): the creation hook passes over all of them and attaches the
+// wrapper to the dialog only.
 TEST_F(ModalLoop, CreationHookAttachesOnlyTheDialogWindow)
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -260,7 +261,7 @@ TEST_F(ModalLoop, CreationHookAttachesOnlyTheDialogWindow)
     };
     const Case cases[] = {
         {"the platform's input-method window", L"IME", WS_POPUP, false},
-        {"a window of an input-method class", L"OrviaTestIme", WS_POPUP, false},
+        {"an input method's window", L"OrviaTestIme", WS_POPUP, false},
         {"another top-level window", L"Static", WS_POPUP, false},
         {"a child of the dialog class", L"#32770", WS_CHILD, false},
         {"the dialog", L"#32770", WS_POPUP | WS_CAPTION, true},
