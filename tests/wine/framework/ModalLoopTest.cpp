@@ -68,11 +68,46 @@ TEST_F(ModalLoop, EndDialogDuringInitialisationRunsNoLoop)
     EXPECT_EQ(dlg.m_hWnd, nullptr);
 }
 
-TEST_F(ModalLoop, MissingTemplateGivesMinusOne)
+// A dialog that cannot be made: DoModal gives -1 without initialising the object, leaves no
+// window behind and its owner enabled. A template may name a window class of its own (a
+// language-resource library may carry one), whose window the creation hook never attaches.
+TEST_F(ModalLoop, DialogThatCannotBeMadeGivesMinusOne)
 {
-    TestDlg dlg(IDD_MISSING);
-    EXPECT_EQ(dlg.DoModal(), -1);
-    EXPECT_EQ(dlg.log, Log{});
+    WNDCLASSW ownClass{};  // a dialog class as the platform requires one
+    ownClass.lpfnWndProc = DefDlgProcW;
+    ownClass.cbWndExtra = DLGWINDOWEXTRA;
+    ownClass.hInstance = GetModuleHandleW(nullptr);
+    ownClass.lpszClassName = L"OrviaTestDialog";
+    ASSERT_TRUE(RegisterClassW(&ownClass));
+    struct Case {
+        const char* name;
+        UINT templateId;
+    };
+    const Case cases[] = {
+        {"missing template", IDD_MISSING},
+        {"template naming a window class of its own", IDD_OWN_CLASS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestDlg owner;
+        TestDlg dlg(c.templateId, &owner);
+        INT_PTR result = 0;
+        BOOL ownerEnabled = FALSE;
+        HWND left = nullptr;  // a window left behind, found before its owner takes it along
+        owner.body = [&](TestDlg& o) {
+            result = dlg.DoModal();
+            ownerEnabled = ::IsWindowEnabled(o.m_hWnd);
+            left = FindWindowW(L"OrviaTestDialog", nullptr);
+            o.EndDialog(IDOK);
+        };
+        EXPECT_EQ(owner.DoModal(), IDOK);
+        EXPECT_EQ(result, -1);
+        EXPECT_EQ(dlg.log, Log{});
+        EXPECT_EQ(dlg.m_hWnd, nullptr);
+        EXPECT_TRUE(ownerEnabled);
+        EXPECT_EQ(left, nullptr);
+    }
+    UnregisterClassW(L"OrviaTestDialog", GetModuleHandleW(nullptr));
 }
 
 TEST_F(ModalLoop, QuitMessageEndsTheLoopAndIsPostedAgain)
