@@ -47,12 +47,12 @@ namespace {
 
 // Whether the window being created is the dialog the dialog manager makes for DoModal: a
 // top-level window of the platform's dialog class. The platform and input-method or
-// accessibility software create windows of their own on the thread (the default input-method
-// window among them), in an order nobody promises; none of them may take the wrapper.
+// accessibility software create windows of their own on the thread, in an order nobody promises
+// (the default input-method window, of the system class "IME"; an input method's windows, of the
+// classes it registers for itself); none of them may take the wrapper.
 bool IsDialogBeingCreated(HWND hWnd, const CREATESTRUCTW& cs)
 {
     if (cs.style & WS_CHILD) return false;
-    if (::GetClassLongPtrW(hWnd, GCL_STYLE) & CS_IME) return false;
     wchar_t name[8];
     return ::GetClassNameW(hWnd, name, ARRAYSIZE(name)) == 6 && lstrcmpW(name, L"#32770") == 0;
 }
@@ -81,8 +81,9 @@ LRESULT CALLBACK AfxCbtHook(int code, WPARAM wParam, LPARAM lParam)
 INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam)
 {
     if (message != WM_INITDIALOG) return FALSE;
-    AFX_STARTUP_STAMP(DialogCreated);
     CDialog* dlg = reinterpret_cast<CDialog*>(lParam);
+    if (dlg->m_hWnd != hWnd) return FALSE;  // not attached: DoModal destroys the window
+    AFX_STARTUP_STAMP(DialogCreated);
     RECT before;
     ::GetWindowRect(hWnd, &before);
     const BOOL result = dlg->OnInitDialog();
@@ -126,7 +127,13 @@ INT_PTR CDialog::DoModal()
     if (hook) UnhookWindowsHookEx(hook);
     state.wndInit = nullptr;
 
-    if (hWnd && m_hWnd == hWnd) RunModalLoop();
+    // A dialog the creation hook did not attach (its template names a window class of its own)
+    // is not this dialog: it goes at once, and DoModal ends as when the creation failed.
+    if (hWnd && m_hWnd != hWnd) {
+        ::DestroyWindow(hWnd);
+        hWnd = nullptr;
+    }
+    if (hWnd) RunModalLoop();
     m_flags &= ~kContinueModal;
 
     if (m_hWnd) {

@@ -20,55 +20,101 @@ namespace {
 #if defined(ORVIA_HEAP_STAND_IN)
 // A stand-in for the 32-bit system's heap, put into the test program's imports before any test
 // runs: every block it hands out lies 8 bytes off a 16-byte boundary, the worst the 32-bit heap
-// may do, whatever this system's heap gives. Blocks the real heap gave before it was put in place
-// go back to the real heap.
+// may do, whatever this system's heap gives. It notes every block it hands out and every free it
+// cannot accept: a pointer it did not hand out (a delete of the wrong address, or of a block
+// freed already), which Windows' heap may take for a block and corrupt itself with, is counted
+// and never reaches the real heap; so is a free the real heap refuses.
 using HeapAllocFn = LPVOID(WINAPI*)(HANDLE, DWORD, SIZE_T);
 using HeapFreeFn = BOOL(WINAPI*)(HANDLE, DWORD, LPVOID);
 HeapAllocFn g_heapAlloc;
 HeapFreeFn g_heapFree;
+
+struct Block {
+    void* outer;  // the real heap's block
+    void* inner;  // the block handed out, inside it; null: the slot is free
+    unsigned serial;
+};
 constexpr int kMostBlocks = 8192;
-void* g_outer[kMostBlocks];  // the real heap's block of each block handed out, by slot
-void* g_inner[kMostBlocks];
+Block g_blocks[kMostBlocks];
+
+struct Counts {
+    unsigned handedOut = 0;  // blocks handed out so far, the serial of the last one
+    int strayFrees = 0;      // frees of a pointer not handed out, or handed out and freed already
+    int failedFrees = 0;     // frees of a block handed out that the real heap refused
+};
+Counts g_counts;
 
 LPVOID WINAPI MisalignedHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size)
 {
     if (size > SIZE_MAX - 24) return nullptr;
-    auto* outer = static_cast<char*>(g_heapAlloc(heap, flags, size + 24));
-    if (outer == nullptr) return nullptr;
-    const auto address = reinterpret_cast<std::uintptr_t>(outer);
-    char* inner = outer + (address % 16 == 8 ? 16 : 8 + (16 - address % 16) % 16);
-    for (int i = 0; i < kMostBlocks; ++i) {
-        if (g_inner[i] == nullptr) {
-            g_outer[i] = outer;
-            g_inner[i] = inner;
-            return inner;
-        }
+    for (Block& block : g_blocks) {
+        if (block.inner != nullptr) continue;
+        auto* outer = static_cast<char*>(g_heapAlloc(heap, flags, size + 24));
+        if (outer == nullptr) return nullptr;
+        const auto address = reinterpret_cast<std::uintptr_t>(outer);
+        block = {outer, outer + (address % 16 == 8 ? 16 : 8 + (16 - address % 16) % 16),
+                 ++g_counts.handedOut};
+        return block.inner;
     }
-    return outer;  // no room to note it: the real heap's block, which goes back to it as it is
+    return nullptr;  // more blocks live than the stand-in can note: it is full
 }
 
-BOOL WINAPI MisalignedHeapFree(HANDLE heap, DWORD flags, LPVOID block)
+BOOL WINAPI MisalignedHeapFree(HANDLE heap, DWORD flags, LPVOID pointer)
 {
-    for (int i = 0; i < kMostBlocks; ++i) {
-        if (block != nullptr && g_inner[i] == block) {
-            g_inner[i] = nullptr;
-            return g_heapFree(heap, flags, g_outer[i]);
+    if (pointer == nullptr) return TRUE;
+    for (Block& block : g_blocks) {
+        if (block.inner == pointer) {
+            block.inner = nullptr;
+            if (g_heapFree(heap, flags, block.outer)) return TRUE;
+            ++g_counts.failedFrees;
+            return FALSE;
         }
     }
-    return g_heapFree(heap, flags, block);
+    ++g_counts.strayFrees;
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+}
+
+// Blocks handed out after the serial `since` that have not come back.
+int BlocksLeftSince(unsigned since)
+{
+    int left = 0;
+    for (const Block& block : g_blocks) left += block.inner != nullptr && block.serial > since;
+    return left;
 }
 
 const bool g_standInPlaced =
     testsupport::Patch<HeapAllocFn>("kernel32.dll", "HeapAlloc", &MisalignedHeapAlloc, &g_heapAlloc) &&
     testsupport::Patch<HeapFreeFn>("kernel32.dll", "HeapFree", &MisalignedHeapFree, &g_heapFree);
 
-TEST(HeapAllocation, TheStandInHeapGivesEightBytesOnly)
+// Every test frees each block it was handed exactly once, through the matching delete.
+class HeapAllocation : public testing::Test {
+protected:
+    void SetUp() override { m_before = g_counts; }
+    void TearDown() override
+    {
+        EXPECT_EQ(g_counts.strayFrees - m_before.strayFrees, 0)
+            << "frees of an address the heap did not hand out, or of a block freed already";
+        EXPECT_EQ(g_counts.failedFrees - m_before.failedFrees, 0) << "frees the heap refused";
+        EXPECT_EQ(BlocksLeftSince(m_before.handedOut), 0) << "blocks handed out and never freed";
+    }
+
+    Counts m_before;
+};
+
+TEST_F(HeapAllocation, TheStandInHeapGivesEightBytesOnly)
 {
     ASSERT_TRUE(g_standInPlaced);
     void* block = ::HeapAlloc(::GetProcessHeap(), 0, 32);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % 16, 8u);
-    ::HeapFree(::GetProcessHeap(), 0, block);
+    EXPECT_TRUE(::HeapFree(::GetProcessHeap(), 0, block));
+    // Freed twice: refused and counted (and taken off the count again, here only).
+    EXPECT_FALSE(::HeapFree(::GetProcessHeap(), 0, block));
+    EXPECT_EQ(g_counts.strayFrees, m_before.strayFrees + 1);
+    g_counts.strayFrees = m_before.strayFrees;
 }
+#else
+class HeapAllocation : public testing::Test {};
 #endif
 
 bool AlignedTo(const void* block, std::size_t alignment)
@@ -87,7 +133,7 @@ constexpr std::size_t kDefault = __STDCPP_DEFAULT_NEW_ALIGNMENT__;
 
 // Many blocks of many sizes, kept alive together, so that the heap hands out blocks at every
 // address it can; the bytes are written to the end, which the heap checks when freeing.
-TEST(HeapAllocation, EveryFormOfNewGivesTheAlignmentPromised)
+TEST_F(HeapAllocation, EveryFormOfNewGivesTheAlignmentPromised)
 {
     std::vector<std::unique_ptr<char[]>> arrays;
     std::vector<std::unique_ptr<std::max_align_t>> scalars;
@@ -118,7 +164,7 @@ TEST(HeapAllocation, EveryFormOfNewGivesTheAlignmentPromised)
     ::operator delete (small, 3, std::align_val_t{2});
 }
 
-TEST(HeapAllocation, ImpossibleSizesAreRefusedNotWrapped)
+TEST_F(HeapAllocation, ImpossibleSizesAreRefusedNotWrapped)
 {
     volatile std::size_t huge = SIZE_MAX - 8;  // not known to the compiler
     EXPECT_EQ(::operator new(huge, std::nothrow), nullptr);

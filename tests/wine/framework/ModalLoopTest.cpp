@@ -68,11 +68,46 @@ TEST_F(ModalLoop, EndDialogDuringInitialisationRunsNoLoop)
     EXPECT_EQ(dlg.m_hWnd, nullptr);
 }
 
-TEST_F(ModalLoop, MissingTemplateGivesMinusOne)
+// A dialog that cannot be made: DoModal gives -1 without initialising the object, leaves no
+// window behind and its owner enabled. A template may name a window class of its own (a
+// language-resource library may carry one), whose window the creation hook never attaches.
+TEST_F(ModalLoop, DialogThatCannotBeMadeGivesMinusOne)
 {
-    TestDlg dlg(IDD_MISSING);
-    EXPECT_EQ(dlg.DoModal(), -1);
-    EXPECT_EQ(dlg.log, Log{});
+    WNDCLASSW ownClass{};  // a dialog class as the platform requires one
+    ownClass.lpfnWndProc = DefDlgProcW;
+    ownClass.cbWndExtra = DLGWINDOWEXTRA;
+    ownClass.hInstance = GetModuleHandleW(nullptr);
+    ownClass.lpszClassName = L"OrviaTestDialog";
+    ASSERT_TRUE(RegisterClassW(&ownClass));
+    struct Case {
+        const char* name;
+        UINT templateId;
+    };
+    const Case cases[] = {
+        {"missing template", IDD_MISSING},
+        {"template naming a window class of its own", IDD_OWN_CLASS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestDlg owner;
+        TestDlg dlg(c.templateId, &owner);
+        INT_PTR result = 0;
+        BOOL ownerEnabled = FALSE;
+        HWND left = nullptr;  // a window left behind, found before its owner takes it along
+        owner.body = [&](TestDlg& o) {
+            result = dlg.DoModal();
+            ownerEnabled = ::IsWindowEnabled(o.m_hWnd);
+            left = FindWindowW(L"OrviaTestDialog", nullptr);
+            o.EndDialog(IDOK);
+        };
+        EXPECT_EQ(owner.DoModal(), IDOK);
+        EXPECT_EQ(result, -1);
+        EXPECT_EQ(dlg.log, Log{});
+        EXPECT_EQ(dlg.m_hWnd, nullptr);
+        EXPECT_TRUE(ownerEnabled);
+        EXPECT_EQ(left, nullptr);
+    }
+    UnregisterClassW(L"OrviaTestDialog", GetModuleHandleW(nullptr));
 }
 
 TEST_F(ModalLoop, QuitMessageEndsTheLoopAndIsPostedAgain)
@@ -237,8 +272,9 @@ TEST_F(ModalLoop, EntryPointReturnsTheLastMessagesWParam)
 }
 
 // While DoModal waits for its dialog window, the thread may create windows of its own (the
-// default input-method window, windows of input-method or accessibility software): the creation
-// hook passes over all of them and attaches the wrapper to the dialog only.
+// default input-method window; an input method's windows, of a class it registers with CS_IME;
+// windows of accessibility software): the creation hook passes over all of them and attaches the
+// wrapper to the dialog only.
 TEST_F(ModalLoop, CreationHookAttachesOnlyTheDialogWindow)
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -260,7 +296,7 @@ TEST_F(ModalLoop, CreationHookAttachesOnlyTheDialogWindow)
     };
     const Case cases[] = {
         {"the platform's input-method window", L"IME", WS_POPUP, false},
-        {"a window of an input-method class", L"OrviaTestIme", WS_POPUP, false},
+        {"an input method's window", L"OrviaTestIme", WS_POPUP, false},
         {"another top-level window", L"Static", WS_POPUP, false},
         {"a child of the dialog class", L"#32770", WS_CHILD, false},
         {"the dialog", L"#32770", WS_POPUP | WS_CAPTION, true},

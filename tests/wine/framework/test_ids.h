@@ -7,6 +7,7 @@
 #define IDD_CENTER      203  // DS_CENTER
 #define IDD_PLACED      204  // like IDD_PLAIN, at (20, 10)
 #define IDD_NESTED      210  // a smaller box for nested runs
+#define IDD_OWN_CLASS   211  // visible, of the window class "OrviaTestDialog"
 #define IDD_MISSING     299  // no such template
 
 #define IDC_GO   1001
