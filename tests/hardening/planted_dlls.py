@@ -148,8 +148,9 @@ def run(program, folder, watcher, planted, extra_files=(), press_ok=False):
                 except subprocess.TimeoutExpired:
                     pass
                 # The handler runs in the program's process group: let it write its record.
-                deadline = time.monotonic() + 30
-                while not (launches.exists() and launches.read_bytes().endswith(b"\n")) and time.monotonic() < deadline:
+                deadline = time.monotonic() + (30 if exit_code is not None else 0)
+                while time.monotonic() < deadline and not (launches.exists()
+                                                           and launches.read_bytes().endswith(b"\n")):
                     time.sleep(0.1)
         try:
             os.killpg(process.pid, signal.SIGKILL)
@@ -157,14 +158,16 @@ def run(program, folder, watcher, planted, extra_files=(), press_ok=False):
             pass
         process.wait()
     loaded = {name for name in planted if (folder / (name + ".loaded")).exists()}
-    records = [json.loads(line) for line in launches.read_text("utf-8").splitlines()] if launches.exists() else []
+    records = [json.loads(line) for line in launches.read_text("utf-8").splitlines()] if launches.exists() \
+        else []
     return size, loaded, modules_from(folder, folder / "wine.err"), exit_code, records
 
 
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    for option in ("--setup", "--unhardened", "--marker", "--language-library", "--recorder", "--probe", "--work"):
+    for option in ("--setup", "--unhardened", "--marker", "--language-library", "--recorder", "--probe",
+                   "--work"):
         parser.add_argument(option, required=True)
     parser.add_argument("--wine", default="/usr/lib/wine/wine64", help="the Wine loader for the programs")
     ARGS = parser.parse_args()
