@@ -25,4 +25,11 @@ bool AfxRestrictDllSearch(SetDefaultDllDirectoriesFn setDefaultDllDirectories);
 // The DLLs the fallback loads, null-terminated.
 extern const wchar_t* const AfxPreloadedSystemDlls[];
 
+#if defined(ORVIA_STARTUP_PROFILE)
+// The bench's profile builds only: as AfxRestrictDllSearch(), unless the environment variable
+// ORVIA_STARTUP_DLL_SEARCH asks for "fallback" (what happens where kernel32 lacks
+// SetDefaultDllDirectories) or "none" (nothing), so that each way can be timed on one system.
+bool AfxStartupRestrictDllSearch();
+#endif
+
 #endif

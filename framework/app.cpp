@@ -306,7 +306,12 @@ BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR cmdLine, int cmdShow)
 int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdLine, int cmdShow)
 {
     AFX_STARTUP_STAMP(EntryPoint);
-    AfxRestrictDllSearch();  // before anything can load a DLL by bare name
+    // Before anything can load a DLL by bare name; the bench's profile builds can choose the way.
+#if defined(ORVIA_STARTUP_PROFILE)
+    AfxStartupRestrictDllSearch();
+#else
+    AfxRestrictDllSearch();
+#endif
     AFX_STARTUP_STAMP(DllRestriction);
     // Adds to the mode the process inherited, which the launched installer inherits in turn.
     SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
