@@ -79,11 +79,7 @@ TEST(AboutBox, OpensForItsCommandsAndClosesEveryWay)
         bool gone = false, enabledAfter = false;
         const Outcome outcome = RunDialog({
             // The pointer on the background: the dialog holds the capture when the box opens.
-            Do([](HWND d) {
-                RECT client{};
-                GetClientRect(d, &client);
-                MovePointer(ClientPoint(d, 4, client.bottom - 4));
-            }),
+            Do([](HWND d) { MovePointer(LowerLeftCorner(d)); }),
             Idle(1),
             Do([&](HWND d) {
                 captionBefore = WindowText(d);
@@ -91,11 +87,7 @@ TEST(AboutBox, OpensForItsCommandsAndClosesEveryWay)
                 PostMessageW(d, WM_SYSCOMMAND, c.command, 0);
             }),
             AwaitAbout(seen),
-            Do([&](HWND) {
-                RECT client{};
-                GetClientRect(seen.box, &client);
-                MovePointer(ClientPoint(seen.box, 4, client.bottom - 4));  // the box's background
-            }),
+            Do([&](HWND) { MovePointer(LowerLeftCorner(seen.box)); }),  // the box's background
             Idle(1),
             Do([&](HWND d) {
                 captureInBox = GetCapture();

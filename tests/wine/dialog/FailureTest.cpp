@@ -171,11 +171,7 @@ TEST(LaunchFailure, TheShellsRefusalIsShownInTheSystemsWords)
         std::wstring caption;
         std::vector<Step> steps{
             // The pointer on the background: the dialog holds the capture when the box opens.
-            Do([](HWND d) {
-                RECT client{};
-                GetClientRect(d, &client);
-                MovePointer(ClientPoint(d, 4, client.bottom - 4));
-            }),
+            Do([](HWND d) { MovePointer(LowerLeftCorner(d)); }),
             Idle(1),
             Do([&](HWND d) {
                 caption = WindowText(d);

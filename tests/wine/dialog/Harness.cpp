@@ -328,6 +328,13 @@ POINT ClientPoint(HWND window, int x, int y)
     return point;
 }
 
+POINT LowerLeftCorner(HWND window)
+{
+    RECT client{};
+    GetClientRect(window, &client);
+    return ClientPoint(window, 4, client.bottom - 4);
+}
+
 void Repaint(HWND window)
 {
     InvalidateRect(window, nullptr, TRUE);

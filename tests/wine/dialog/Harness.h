@@ -94,6 +94,7 @@ void SendMouseButton(DWORD flags);  // MOUSEEVENTF_LEFTDOWN or MOUSEEVENTF_LEFTU
 std::wstring WindowText(HWND window);
 POINT CenterOf(HWND window);                   // screen coordinates
 POINT ClientPoint(HWND window, int x, int y);  // client to screen
+POINT LowerLeftCorner(HWND window);            // inside its client area, 4 pixels from the edges
 void Repaint(HWND window);                     // InvalidateRect + UpdateWindow
 std::wstring ComboItem(HWND combo, int index);
 std::wstring ModuleFolderName();   // folder of the test executable
