@@ -106,6 +106,18 @@ def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
 
 
+def msi_handler_registration(command):
+    """The reg commands that make `command` the handler of .msi files, as Windows registers it."""
+    return (["reg", "add", "HKLM\\Software\\Classes\\.msi", "/ve", "/d", "Msi.Package", "/f"],
+            ["reg", "add", "HKLM\\Software\\Classes\\Msi.Package\\shell\\Open\\command", "/ve",
+             "/d", command, "/f"])
+
+
+def recorder_command(recorder):
+    """The launch recorder as the .msi handler, with the package and every parameter."""
+    return f'"{windows_path(recorder)}" /i "%1" %*'
+
+
 def file_name(text):
     """A name Windows accepts for a file: the case name's letters and digits, the rest '_'."""
     return "".join(c if c.isascii() and (c.isalnum() or c in "-.") else "_" for c in text)
@@ -192,15 +204,10 @@ class Session:
         # Written by the program's own loader's reg, so that it lands in the registry view the
         # program reads: Wine 8 keeps a separate Software\Classes for 32-bit programs in a 64-bit
         # prefix, where Windows shares the key between the views.
-        for args in (["reg", "add", "HKLM\\Software\\Classes\\.msi", "/ve", "/d", "Msi.Package", "/f"],
-                     ["reg", "add", "HKLM\\Software\\Classes\\Msi.Package\\shell\\Open\\command", "/ve",
-                      "/d", command, "/f"]):
+        for args in msi_handler_registration(command):
             rc, _ = self.wine(args, "reg")
             if rc != 0:
                 raise SystemExit(f"cannot register the .msi handler: reg exited {rc}")
-
-    def recorder_command(self):
-        return f'"{windows_path(self.recorder)}" /i "%1" %*'
 
 
 class Run:
@@ -337,7 +344,7 @@ def check_no_launch(problems, run):
 # --- groups ------------------------------------------------------------------------------------
 
 def group_languages(session, checker):
-    session.register_handler(session.recorder_command())
+    session.register_handler(recorder_command(session.recorder))
     for locale, wanted_id in LOCALES:
         lang = lang_value(locale)
 
@@ -446,7 +453,7 @@ def select_by_mouse(target_row):
 
 
 def group_endings(session, checker):
-    session.register_handler(session.recorder_command())
+    session.register_handler(recorder_command(session.recorder))
     focus_is = lambda want: lambda s: None if s["dialog"]["focus"] == want else f"focus on {s['dialog']['focus']}"
     capture_is = lambda want: lambda s: None if s["dialog"]["capture"] == want else f"capture on {s['dialog']['capture']}"
     ending_case(session, checker, "install by click", [("click", 1001)], 1, EXIT_CLICK)

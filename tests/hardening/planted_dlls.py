@@ -21,8 +21,8 @@ and waits for the dialog. Runs:
             template must show; ended once it has settled.
 
 Every name the program loads from the system folder first where it cannot restrict the search
-(AfxPreloadedSystemDlls, read from framework/DllSearch.cpp) is planted, with the names of
-EXTRA_PLANTED. What Wine cannot show (see WINE_ONLY below) the loader test DllSearchTest.cpp
+(AfxPreloadedSystemDlls, which CMake reads from framework/DllSearch.cpp and passes as --preloaded)
+is planted, with the names of EXTRA_PLANTED. What Wine cannot show (see WINE_ONLY below) the loader test DllSearchTest.cpp
 covers at the level of LoadLibrary. Runs inside the Wine session of tools/test ($WINEPREFIX and
 $DISPLAY come from there); Wine's output goes to files."""
 
@@ -41,7 +41,8 @@ ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tools" / "lib"))
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import xwatch  # noqa: E402
-from e2e import EXIT_ENTER, MSIEXEC_COMMAND, PACKAGE, windows_path  # noqa: E402
+from e2e import (EXIT_ENTER, MSIEXEC_COMMAND, PACKAGE, msi_handler_registration,  # noqa: E402
+                 recorder_command, windows_path)
 
 # Names planted in download folders against installers, and DLLs that the common controls, the
 # theme engine and the shell load on demand, beyond those the program loads first itself.
@@ -61,17 +62,9 @@ WINE_ONLY = ["uxtheme.dll", "msimg32.dll"]
 NOT_PLANTED = ["version.dll"]
 
 
-def preloaded_names():
-    """The names of AfxPreloadedSystemDlls, as the program's source lists them."""
-    source = (ROOT / "framework" / "DllSearch.cpp").read_text()
-    table = re.search(r"AfxPreloadedSystemDlls\[\] = \{(.*?)nullptr", source, re.S)
-    if not table:
-        raise SystemExit("no AfxPreloadedSystemDlls table in framework/DllSearch.cpp")
-    return re.findall(r'L"([^"]+)"', table.group(1))
-
-
 def planted_names():
-    names = sorted({n.lower() for n in preloaded_names() + EXTRA_PLANTED})
+    preloaded = [name + ".dll" for name in ARGS.preloaded.split(",")]
+    names = sorted({n.lower() for n in preloaded + EXTRA_PLANTED})
     return [n for n in names if n not in WINE_ONLY + NOT_PLANTED]
 
 
@@ -88,9 +81,7 @@ def wine(args, tag, work):
 
 def register_handler(command, work):
     """Written by the program's own loader's reg, into the registry view the program reads."""
-    for args in (["reg", "add", "HKLM\\Software\\Classes\\.msi", "/ve", "/d", "Msi.Package", "/f"],
-                 ["reg", "add", "HKLM\\Software\\Classes\\Msi.Package\\shell\\Open\\command", "/ve",
-                  "/d", command, "/f"]):
+    for args in msi_handler_registration(command):
         if wine(args, "reg", work) != 0:
             raise SystemExit("cannot register the .msi handler")
 
@@ -167,7 +158,7 @@ def main():
     global ARGS
     parser = argparse.ArgumentParser()
     for option in ("--setup", "--unhardened", "--marker", "--language-library", "--recorder", "--probe",
-                   "--work"):
+                   "--preloaded", "--work"):
         parser.add_argument(option, required=True)
     parser.add_argument("--wine", default="/usr/lib/wine/wine64", help="the Wine loader for the programs")
     ARGS = parser.parse_args()
@@ -197,7 +188,7 @@ def main():
     print("     control loaded: %s" % ", ".join(sorted(loaded)))
 
     print("     planted beside Setup.exe: %s" % ", ".join(planted))
-    register_handler('"%s" /i "%%1" %%*' % windows_path(recorder), work)
+    register_handler(recorder_command(recorder), work)
     try:
         setup = work / "setup"
         size, loaded, modules, exit_code, launches = run(
