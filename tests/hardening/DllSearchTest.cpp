@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -102,24 +103,20 @@ Load LoadAndRelease(const std::wstring& name, DWORD flags)
 
 // Runs the framework's entry point with an application whose InitInstance runs `atStart` and
 // ends there; returns whether it got that far.
-bool RunStartUp(const std::function<void()>& atStart)
+bool RunStartUp(std::function<void()> atStart)
 {
-    class StartUpApp : public CWinApp {
-    public:
-        explicit StartUpApp(const std::function<void()>& atStart) : m_atStart(atStart) {}
+    struct StartUpApp : CWinApp {
+        std::function<void()> atStart;
         BOOL InitInstance() override
         {
-            m_ran = true;
-            m_atStart();
+            std::exchange(atStart, nullptr)();
             return FALSE;
         }
-        const std::function<void()>& m_atStart;
-        bool m_ran = false;
-    };
-    StartUpApp app(atStart);
+    } app;
+    app.atStart = std::move(atStart);
     static wchar_t arguments[] = L"";
     AfxWinMain(GetModuleHandleW(nullptr), nullptr, arguments, SW_SHOWNORMAL);
-    return app.m_ran;
+    return !app.atStart;
 }
 
 TEST(DllSearch, AfterStartUpOnlyTheSystemFolderAndAddedFoldersAnswerBareNames)
@@ -148,7 +145,7 @@ TEST(DllSearch, AfterStartUpOnlyTheSystemFolderAndAddedFoldersAnswerBareNames)
          planted},
         {"bare name of a system DLL", kSystemDll, 0, true, SystemFolder() + kSystemDll},
     };
-    const bool started = RunStartUp([&] {
+    ASSERT_TRUE(RunStartUp([&] {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.what);
             const Load load = LoadAndRelease(c.name, c.flags);
@@ -157,8 +154,7 @@ TEST(DllSearch, AfterStartUpOnlyTheSystemFolderAndAddedFoldersAnswerBareNames)
                 EXPECT_TRUE(EqualsIgnoringCase(load.path, c.from)) << "loaded from the wrong place";
             }
         }
-    });
-    ASSERT_TRUE(started);
+    }));
 
     // A folder the program adds itself is searched again.
     using AddDllDirectoryFn = void*(WINAPI*)(PCWSTR);
