@@ -24,9 +24,9 @@ and waits for the dialog. Runs:
             template must show; ended once it has settled.
 
 Every name the program loads from the system folder first where it cannot restrict the search
-(AfxPreloadedSystemDlls, which CMake reads from framework/DllSearch.cpp and passes as --preloaded)
-is planted, with the names of EXTRA_PLANTED. What Wine cannot show (see WINE_ONLY below) the loader test DllSearchTest.cpp
-covers at the level of LoadLibrary. Runs inside the Wine session of tools/test ($WINEPREFIX and
+(as the loader test DllSearchTest.cpp lists them; CMake reads them from there and passes them as
+--preloaded) is planted, with the names of EXTRA_PLANTED and LATE_PLANTED. What Wine cannot show
+(see WINE_ONLY below) the loader test DllSearchTest.cpp covers at the level of LoadLibrary. Runs inside the Wine session of tools/test ($WINEPREFIX and
 $DISPLAY come from there); Wine's output goes to files."""
 
 import argparse
