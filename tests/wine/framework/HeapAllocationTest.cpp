@@ -142,30 +142,23 @@ struct ExplicitForm {
     std::size_t alignment;
 };
 constexpr std::align_val_t kPage{4096};
-constexpr std::align_val_t kCacheLine{64};
+constexpr std::align_val_t kLine{64};
 // clang-format off
 const ExplicitForm kExplicitForms[] = {
-    {"nothrow new, nothrow delete",
-     [](std::size_t n) { return ::operator new(n, std::nothrow); },
-     [](void* p, std::size_t) { ::operator delete(p, std::nothrow); }, kDefault},
-    {"nothrow new[], nothrow delete[]",
-     [](std::size_t n) { return ::operator new[](n, std::nothrow); },
-     [](void* p, std::size_t) { ::operator delete[](p, std::nothrow); }, kDefault},
-    {"new[], sized delete[]",
-     [](std::size_t n) { return ::operator new[](n); },
-     [](void* p, std::size_t n) { ::operator delete[](p, n); }, kDefault},
-    {"aligned nothrow new, aligned delete",
-     [](std::size_t n) { return ::operator new(n, kPage, std::nothrow); },
-     [](void* p, std::size_t) { ::operator delete(p, kPage); }, 4096},
-    {"aligned nothrow new, aligned nothrow delete",
-     [](std::size_t n) { return ::operator new(n, kCacheLine, std::nothrow); },
-     [](void* p, std::size_t) { ::operator delete(p, kCacheLine, std::nothrow); }, 64},
-    {"aligned new[], sized aligned delete[]",
-     [](std::size_t n) { return ::operator new[](n, kCacheLine); },
-     [](void* p, std::size_t n) { ::operator delete[](p, n, kCacheLine); }, 64},
-    {"aligned nothrow new[], aligned nothrow delete[]",
-     [](std::size_t n) { return ::operator new[](n, kPage, std::nothrow); },
-     [](void* p, std::size_t) { ::operator delete[](p, kPage, std::nothrow); }, 4096},
+    {"nothrow new, delete", [](size_t n) { return ::operator new(n, std::nothrow); },
+     [](void* p, size_t) { ::operator delete(p, std::nothrow); }, kDefault},
+    {"nothrow new[], delete[]", [](size_t n) { return ::operator new[](n, std::nothrow); },
+     [](void* p, size_t) { ::operator delete[](p, std::nothrow); }, kDefault},
+    {"new[], sized delete[]", [](size_t n) { return ::operator new[](n); },
+     [](void* p, size_t n) { ::operator delete[](p, n); }, kDefault},
+    {"aligned nothrow new, aligned delete", [](size_t n) { return ::operator new(n, kPage, std::nothrow); },
+     [](void* p, size_t) { ::operator delete(p, kPage); }, 4096},
+    {"aligned nothrow new, delete", [](size_t n) { return ::operator new(n, kLine, std::nothrow); },
+     [](void* p, size_t) { ::operator delete(p, kLine, std::nothrow); }, 64},
+    {"aligned new[], sized aligned delete[]", [](size_t n) { return ::operator new[](n, kLine); },
+     [](void* p, size_t n) { ::operator delete[](p, n, kLine); }, 64},
+    {"aligned nothrow new[], delete[]", [](size_t n) { return ::operator new[](n, kPage, std::nothrow); },
+     [](void* p, size_t) { ::operator delete[](p, kPage, std::nothrow); }, 4096},
 };
 // clang-format on
 
