@@ -197,6 +197,8 @@ HMODULE WINAPI NotingLoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags)
     return g_loadLibraryExW(name, file, flags);
 }
 
+// Puts the two above into the test program's import slots (on), or the functions they replaced
+// back (off).
 bool PatchStartUp(bool on)
 {
     if (!on) {
