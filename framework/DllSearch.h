@@ -15,15 +15,12 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 // added with AddDllDirectory), never in the program's folder or the current directory; returns
 // true. Elsewhere (XP, Vista and 7 without the update) the search order cannot be changed
 // without SetDllDirectory, whose setting child processes such as the installer would inherit;
-// instead each DLL of AfxPreloadedSystemDlls is loaded by its full path in the system folder and
-// kept, so that a later load by bare name finds it already loaded and searches no folder;
-// returns false. Loads by full path are not affected either way.
+// instead each DLL of AfxPreloadedSystemDlls (DllSearch.cpp) is loaded by its full path in the
+// system folder and kept, so that a later load by bare name finds it already loaded and searches
+// no folder; returns false. Loads by full path are not affected either way.
 bool AfxRestrictDllSearch();
 // The same with what the first looked up in kernel32 (null: the function is absent).
 bool AfxRestrictDllSearch(SetDefaultDllDirectoriesFn setDefaultDllDirectories);
-
-// The DLLs the fallback loads, null-terminated.
-extern const wchar_t* const AfxPreloadedSystemDlls[];
 
 #if defined(ORVIA_STARTUP_PROFILE)
 // The bench's profile builds only: as AfxRestrictDllSearch(), unless the environment variable

@@ -306,6 +306,10 @@ BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR cmdLine, int cmdShow)
 int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdLine, int cmdShow)
 {
     AFX_STARTUP_STAMP(EntryPoint);
+    // Adds to the mode the process inherited, which the launched installer inherits in turn. It
+    // comes first: where the DLL search cannot be restricted, the system DLLs loaded next may be
+    // present but fail to load, and the loader would report that in a box of its own.
+    SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     // Before anything can load a DLL by bare name; the bench's profile builds can choose the way.
 #if defined(ORVIA_STARTUP_PROFILE)
     AfxStartupRestrictDllSearch();
@@ -313,8 +317,6 @@ int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdLine, int cmdSh
     AfxRestrictDllSearch();
 #endif
     AFX_STARTUP_STAMP(DllRestriction);
-    // Adds to the mode the process inherited, which the launched installer inherits in turn.
-    SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     CWinApp* app = AfxGetApp();
     if (!app || !AfxWinInit(instance, previous, cmdLine, cmdShow)) return -1;
     AFX_STARTUP_STAMP(ApplicationHandles);

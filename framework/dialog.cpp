@@ -128,14 +128,17 @@ INT_PTR CDialog::DoModal()
     state.wndInit = nullptr;
 
     // A dialog the creation hook did not attach (its template names a window class of its own)
-    // is not this dialog: it goes at once, and DoModal ends as when the creation failed.
+    // is not this dialog: no loop runs for it, and DoModal ends as when the creation failed.
+    HWND refused = nullptr;
     if (hWnd && m_hWnd != hWnd) {
-        ::DestroyWindow(hWnd);
+        refused = hWnd;
         hWnd = nullptr;
     }
     if (hWnd) RunModalLoop();
     m_flags &= ~kContinueModal;
 
+    // The owner is enabled again before the dialog goes: a window destroyed while its owner is
+    // disabled hands the activation to another program's window.
     if (m_hWnd) {
         SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
                      SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
@@ -143,6 +146,7 @@ INT_PTR CDialog::DoModal()
     if (disableOwner) ::EnableWindow(owner, TRUE);
     if (owner) ::SetActiveWindow(owner);
     if (m_hWnd) ::DestroyWindow(m_hWnd);
+    if (refused) ::DestroyWindow(refused);
     return hWnd ? m_modalResult : -1;
 }
 

@@ -11,9 +11,12 @@ and waits for the dialog. Runs:
 
   control   the bare dialog of tools/bench, which leaves the DLL search alone, with uxtheme.dll
             planted as well: it must load it, or overrides and plants would show nothing here;
-            it is ended once its dialog has settled;
+            once its dialog has settled, a bare-name load of LATE_PLANTED inside it (remote-load)
+            must take the copy beside it; it is then ended;
   setup     Setup.exe beside Quillmere_Business.msi, with the launch recorder of tests/e2e
-            registered as the .msi handler: once the dialog has settled, Enter is pressed in it
+            registered as the .msi handler: once the dialog has settled, the same load inside
+            it must not take the planted copy (the start-up has restricted the search); then
+            Enter is pressed in it
             (through the probe of tests/e2e); the program must start the handler once on that
             package, end by itself with Enter's exit code, and load no planted DLL, by the
             markers and by Wine's log of loaded modules (WINEDEBUG=+loaddll);
@@ -21,9 +24,9 @@ and waits for the dialog. Runs:
             template must show; ended once it has settled.
 
 Every name the program loads from the system folder first where it cannot restrict the search
-(AfxPreloadedSystemDlls, which CMake reads from framework/DllSearch.cpp and passes as --preloaded)
-is planted, with the names of EXTRA_PLANTED. What Wine cannot show (see WINE_ONLY below) the loader test DllSearchTest.cpp
-covers at the level of LoadLibrary. Runs inside the Wine session of tools/test ($WINEPREFIX and
+(as the loader test DllSearchTest.cpp lists them; CMake reads them from there and passes them as
+--preloaded) is planted, with the names of EXTRA_PLANTED and LATE_PLANTED. What Wine cannot show
+(see WINE_ONLY below) the loader test DllSearchTest.cpp covers at the level of LoadLibrary. Runs inside the Wine session of tools/test ($WINEPREFIX and
 $DISPLAY come from there); Wine's output goes to files."""
 
 import argparse
@@ -48,6 +51,10 @@ from e2e import (EXIT_ENTER, MSIEXEC_COMMAND, PACKAGE, msi_handler_registration,
 # theme engine and the shell load on demand, beyond those the program loads first itself.
 EXTRA_PLANTED = ["riched20.dll", "textshaping.dll", "wtsapi32.dll", "sspicli.dll", "secur32.dll",
                  "profapi.dll", "winmm.dll"]
+# A name no system has, planted too, and loaded by bare name inside the running program once its
+# start-up is over, as a library in it may load one: Wine's loader takes the copy beside the
+# program unless the program restricted the search.
+LATE_PLANTED = "orviaplanted.dll"
 
 # Planted for the control only, because under Wine a planted copy is loaded whatever the program
 # does (and the marker, which lacks their exports, then breaks the program):
@@ -64,7 +71,7 @@ NOT_PLANTED = ["version.dll"]
 
 def planted_names():
     preloaded = [name + ".dll" for name in ARGS.preloaded.split(",")]
-    names = sorted({n.lower() for n in preloaded + EXTRA_PLANTED})
+    names = sorted({n.lower() for n in preloaded + EXTRA_PLANTED + [LATE_PLANTED]})
     return [n for n in names if n not in WINE_ONLY + NOT_PLANTED]
 
 
@@ -98,11 +105,12 @@ def modules_from(folder, log):
 
 
 def run(program, folder, watcher, planted, extra_files=(), press_ok=False):
-    """Starts program from a fresh folder with the planted DLLs. Without press_ok it is ended once
-    its dialog has settled; with it, Enter is pressed in the dialog and the program must end by
-    itself. Returns the dialog's size (or None), the set of planted names that were loaded, the
-    modules Wine loaded from the folder, the exit code (None when ended) and the launches the
-    handler recorded."""
+    """Starts program from a fresh folder with the planted DLLs; once its dialog has settled,
+    LATE_PLANTED is loaded by bare name inside it. Without press_ok it is then ended; with it,
+    Enter is pressed in the dialog and the program must end by itself. Returns the dialog's size
+    (or None), the set of planted names that were loaded, the modules Wine loaded from the folder,
+    the exit code (None when ended), the launches the handler recorded and what the late load
+    gave ("loaded", "not loaded", or None when it could not be asked)."""
     if folder.exists():
         shutil.rmtree(folder)
     folder.mkdir(parents=True)
@@ -124,7 +132,7 @@ def run(program, folder, watcher, planted, extra_files=(), press_ok=False):
     env.pop("LC_ALL", None)
     env.pop("LC_MESSAGES", None)
     watcher.drain()
-    exit_code = None
+    exit_code = late = None
     with open(folder / "wine.out", "wb") as out, open(folder / "wine.err", "wb") as err:
         start = time.monotonic()
         process = subprocess.Popen([ARGS.wine, str(target)], cwd=folder, env=env, stdin=subprocess.DEVNULL,
@@ -132,6 +140,8 @@ def run(program, folder, watcher, planted, extra_files=(), press_ok=False):
         size = watcher.wait_for_dialog(start + 60)
         if size:
             time.sleep(SETTLE_SECONDS)
+            if wine([ARGS.remote_load, LATE_PLANTED], "remote-load", folder.parent) == 0:
+                late = (folder.parent / "remote-load.out").read_text("utf-8", "replace").strip()
             if press_ok and wine([ARGS.probe, "wait", "30000"], "probe-wait", folder.parent) == 0:
                 wine([ARGS.probe, "keys", "RETURN"], "probe-keys", folder.parent)
                 try:
@@ -151,18 +161,19 @@ def run(program, folder, watcher, planted, extra_files=(), press_ok=False):
     loaded = {name for name in planted if (folder / (name + ".loaded")).exists()}
     records = [json.loads(line) for line in launches.read_text("utf-8").splitlines()] if launches.exists() \
         else []
-    return size, loaded, modules_from(folder, folder / "wine.err"), exit_code, records
+    return size, loaded, modules_from(folder, folder / "wine.err"), exit_code, records, late
 
 
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
     for option in ("--setup", "--unhardened", "--marker", "--language-library", "--recorder", "--probe",
-                   "--preloaded", "--work"):
+                   "--remote-load", "--preloaded", "--work"):
         parser.add_argument(option, required=True)
     parser.add_argument("--wine", default="/usr/lib/wine/wine64", help="the Wine loader for the programs")
     ARGS = parser.parse_args()
     ARGS.probe = str(Path(ARGS.probe).resolve())  # run from the work folder
+    ARGS.remote_load = str(Path(ARGS.remote_load).resolve())
     work = Path(ARGS.work).resolve()
     if work.exists():
         shutil.rmtree(work)
@@ -180,9 +191,11 @@ def main():
         if not ok:
             failures.append(what)
 
-    size, loaded, _, _, _ = run({"name": "Setup.exe", "path": ARGS.unhardened}, work / "control", watcher,
-                                planted + WINE_ONLY)
+    size, loaded, _, _, _, late = run({"name": "Setup.exe", "path": ARGS.unhardened}, work / "control",
+                                      watcher, planted + WINE_ONLY)
     check("the control program shows its dialog", size is not None)
+    check("without the defence a bare-name load in the running program takes the copy beside it",
+          late == "loaded", "remote-load: %s" % late)
     check("without the defence Wine loads planted DLLs (so this test can see them)",
           bool(loaded), "none loaded")
     print("     control loaded: %s" % ", ".join(sorted(loaded)))
@@ -191,11 +204,13 @@ def main():
     register_handler(recorder_command(recorder), work)
     try:
         setup = work / "setup"
-        size, loaded, modules, exit_code, launches = run(
+        size, loaded, modules, exit_code, launches, late = run(
             {"name": "Setup.exe", "path": ARGS.setup}, setup, watcher, planted, press_ok=True)
     finally:
         register_handler(MSIEXEC_COMMAND, work)
     check("Setup.exe shows its dialog", size is not None)
+    check("after Setup.exe's start-up a bare-name load in it does not take the copy beside it",
+          late == "not loaded", "remote-load: %s" % late)
     check("Enter in the dialog starts the .msi handler once, on the package beside Setup.exe",
           len(launches) == 1 and windows_path(setup / PACKAGE) in launches[0]["commandLine"],
           "launches: %s" % launches)
@@ -207,7 +222,7 @@ def main():
           "loaded: %s (log in %s)" % (sorted(modules), setup / "wine.err"))
     plain_size = size
 
-    size, loaded, _, _, _ = run({"name": "Setup.exe", "path": ARGS.setup}, work / "library", watcher, planted,
+    size, loaded, _, _, _, _ = run({"name": "Setup.exe", "path": ARGS.setup}, work / "library", watcher, planted,
                                 [(ARGS.language_library, "SetupLOC.dll")])
     check("with a language library Setup.exe still loads no planted DLL", not loaded,
           "loaded: %s" % sorted(loaded))

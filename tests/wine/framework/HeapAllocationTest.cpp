@@ -131,6 +131,37 @@ struct alignas(64) Wide64 {
 
 constexpr std::size_t kDefault = __STDCPP_DEFAULT_NEW_ALIGNMENT__;
 
+// The forms of new and delete that no expression of the tests below reaches, called by name: each
+// pair of the table, with the alignment the block must have.
+using Allocation = void* (*)(std::size_t);
+using Deallocation = void (*)(void*, std::size_t);
+struct ExplicitForm {
+    const char* what;
+    Allocation allocate;
+    Deallocation release;
+    std::size_t alignment;
+};
+constexpr std::align_val_t kPage{4096};
+constexpr std::align_val_t kLine{64};
+// clang-format off
+const ExplicitForm kExplicitForms[] = {
+    {"nothrow new, delete", [](size_t n) { return ::operator new(n, std::nothrow); },
+     [](void* p, size_t) { ::operator delete(p, std::nothrow); }, kDefault},
+    {"nothrow new[], delete[]", [](size_t n) { return ::operator new[](n, std::nothrow); },
+     [](void* p, size_t) { ::operator delete[](p, std::nothrow); }, kDefault},
+    {"new[], sized delete[]", [](size_t n) { return ::operator new[](n); },
+     [](void* p, size_t n) { ::operator delete[](p, n); }, kDefault},
+    {"aligned nothrow new, aligned delete", [](size_t n) { return ::operator new(n, kPage, std::nothrow); },
+     [](void* p, size_t) { ::operator delete(p, kPage); }, 4096},
+    {"aligned nothrow new, delete", [](size_t n) { return ::operator new(n, kLine, std::nothrow); },
+     [](void* p, size_t) { ::operator delete(p, kLine, std::nothrow); }, 64},
+    {"aligned new[], sized aligned delete[]", [](size_t n) { return ::operator new[](n, kLine); },
+     [](void* p, size_t n) { ::operator delete[](p, n, kLine); }, 64},
+    {"aligned nothrow new[], delete[]", [](size_t n) { return ::operator new[](n, kPage, std::nothrow); },
+     [](void* p, size_t) { ::operator delete[](p, kPage, std::nothrow); }, 4096},
+};
+// clang-format on
+
 // Many blocks of many sizes, kept alive together, so that the heap hands out blocks at every
 // address it can; the bytes are written to the end, which the heap checks when freeing.
 TEST_F(HeapAllocation, EveryFormOfNewGivesTheAlignmentPromised)
@@ -150,13 +181,13 @@ TEST_F(HeapAllocation, EveryFormOfNewGivesTheAlignmentPromised)
         wide64.emplace_back(new Wide64[size % 5 + 1]);
         EXPECT_TRUE(AlignedTo(wide64.back().get(), 64)) << "new[] of a 64-byte aligned type";
 
-        void* nothrowBlock = ::operator new(size, std::nothrow);
-        EXPECT_TRUE(AlignedTo(nothrowBlock, kDefault)) << "nothrow new of " << size;
-        ::operator delete(nothrowBlock, std::nothrow);
-        void* page = ::operator new (size, std::align_val_t{4096}, std::nothrow);
-        ASSERT_NE(page, nullptr);
-        EXPECT_TRUE(AlignedTo(page, 4096)) << "nothrow new of " << size << " aligned to a page";
-        ::operator delete (page, std::align_val_t{4096});
+        for (const ExplicitForm& form : kExplicitForms) {
+            void* block = form.allocate(size);
+            ASSERT_NE(block, nullptr) << form.what;
+            EXPECT_TRUE(AlignedTo(block, form.alignment)) << form.what << " of " << size;
+            std::fill_n(static_cast<char*>(block), size, 'x');
+            form.release(block, size);
+        }
     }
     // Alignments below the default still get the default.
     void* small = ::operator new (3, std::align_val_t{2});

@@ -68,13 +68,24 @@ TEST_F(ModalLoop, EndDialogDuringInitialisationRunsNoLoop)
     EXPECT_EQ(dlg.m_hWnd, nullptr);
 }
 
+// Whether the owner of a window of the class "OrviaTestDialog" was enabled when the window was
+// destroyed (-1: no such window was destroyed).
+int g_ownerEnabledAtDestroy = -1;
+
+LRESULT CALLBACK OwnDialogClassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DESTROY) g_ownerEnabledAtDestroy = ::IsWindowEnabled(::GetWindow(hWnd, GW_OWNER));
+    return DefDlgProcW(hWnd, message, wParam, lParam);
+}
+
 // A dialog that cannot be made: DoModal gives -1 without initialising the object, leaves no
 // window behind and its owner enabled. A template may name a window class of its own (a
-// language-resource library may carry one), whose window the creation hook never attaches.
+// language-resource library may carry one), whose window the creation hook never attaches; that
+// window goes only once its owner is enabled again.
 TEST_F(ModalLoop, DialogThatCannotBeMadeGivesMinusOne)
 {
     WNDCLASSW ownClass{};  // a dialog class as the platform requires one
-    ownClass.lpfnWndProc = DefDlgProcW;
+    ownClass.lpfnWndProc = OwnDialogClassProc;
     ownClass.cbWndExtra = DLGWINDOWEXTRA;
     ownClass.hInstance = GetModuleHandleW(nullptr);
     ownClass.lpszClassName = L"OrviaTestDialog";
@@ -82,13 +93,15 @@ TEST_F(ModalLoop, DialogThatCannotBeMadeGivesMinusOne)
     struct Case {
         const char* name;
         UINT templateId;
+        int ownerEnabledAtDestroy;
     };
     const Case cases[] = {
-        {"missing template", IDD_MISSING},
-        {"template naming a window class of its own", IDD_OWN_CLASS},
+        {"missing template", IDD_MISSING, -1},
+        {"template naming a window class of its own", IDD_OWN_CLASS, TRUE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        g_ownerEnabledAtDestroy = -1;
         TestDlg owner;
         TestDlg dlg(c.templateId, &owner);
         INT_PTR result = 0;
@@ -106,6 +119,7 @@ TEST_F(ModalLoop, DialogThatCannotBeMadeGivesMinusOne)
         EXPECT_EQ(dlg.m_hWnd, nullptr);
         EXPECT_TRUE(ownerEnabled);
         EXPECT_EQ(left, nullptr);
+        EXPECT_EQ(g_ownerEnabledAtDestroy, c.ownerEnabledAtDestroy);
     }
     UnregisterClassW(L"OrviaTestDialog", GetModuleHandleW(nullptr));
 }
@@ -272,18 +286,12 @@ TEST_F(ModalLoop, EntryPointReturnsTheLastMessagesWParam)
 }
 
 // While DoModal waits for its dialog window, the thread may create windows of its own (the
-// default input-method window; an input method's windows, of a class it registers with CS_IME;
-// windows of accessibility software): the creation hook passes over all of them and attaches the
-// wrapper to the dialog only.
+// default input-method window; an input method's windows, of classes it registers; windows of
+// accessibility software): the creation hook passes over all of them and attaches the wrapper to
+// the dialog only.
 TEST_F(ModalLoop, CreationHookAttachesOnlyTheDialogWindow)
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSW imeClass{};
-    imeClass.style = CS_IME;
-    imeClass.lpfnWndProc = DefWindowProcW;
-    imeClass.hInstance = instance;
-    imeClass.lpszClassName = L"OrviaTestIme";
-    ASSERT_TRUE(RegisterClassW(&imeClass));
     HWND parent =
         CreateWindowExW(0, L"#32770", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr);
     ASSERT_NE(parent, nullptr);
@@ -296,7 +304,6 @@ TEST_F(ModalLoop, CreationHookAttachesOnlyTheDialogWindow)
     };
     const Case cases[] = {
         {"the platform's input-method window", L"IME", WS_POPUP, false},
-        {"an input method's window", L"OrviaTestIme", WS_POPUP, false},
         {"another top-level window", L"Static", WS_POPUP, false},
         {"a child of the dialog class", L"#32770", WS_CHILD, false},
         {"the dialog", L"#32770", WS_POPUP | WS_CAPTION, true},
@@ -323,7 +330,6 @@ TEST_F(ModalLoop, CreationHookAttachesOnlyTheDialogWindow)
     state.wndInit = nullptr;
     EXPECT_EQ(wrapper.m_hWnd, nullptr) << "detached when its window was destroyed";
     DestroyWindow(parent);
-    UnregisterClassW(L"OrviaTestIme", instance);
 }
 
 }  // namespace
