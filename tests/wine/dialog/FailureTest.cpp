@@ -194,7 +194,8 @@ TEST(LaunchFailure, TheShellsRefusalIsShownInTheSystemsWords)
         const WORD closing = closingKeys[failures % 3];
         SCOPED_TRACE(testing::Message() << "result " << c.result << ", error " << c.shellError.value_or(0)
                                         << ", closed by " << closing);
-        WithFaults faults({.shellResult = c.result, .shellError = c.shellError});
+        WithFaults faults(
+            {.shellResult = c.result, .shellError = c.shellError, .staleError = ERROR_INSUFFICIENT_BUFFER});
         ErrorBoxSeen seen;
         std::wstring caption;
         std::vector<Step> steps{

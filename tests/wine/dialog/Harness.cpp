@@ -128,6 +128,18 @@ HMENU WINAPI FaultyGetSystemMenu(HWND window, BOOL revert)
     return Injected().noSystemMenu ? nullptr : g_getSystemMenu(window, revert);
 }
 
+using ModuleFileNameFn = DWORD(WINAPI*)(HMODULE, LPWSTR, DWORD);
+ModuleFileNameFn g_moduleFileName = nullptr;
+
+DWORD WINAPI FaultyModuleFileName(HMODULE module, LPWSTR buffer, DWORD size)
+{
+    const DWORD copied = g_moduleFileName(module, buffer, size);
+    if (Injected().staleError != 0 && copied < size) {
+        SetLastError(Injected().staleError);
+    }
+    return copied;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Stepping.
 
@@ -322,6 +334,8 @@ bool InstallRecorders()
         Patch<LoadIconFn>("user32.dll", "LoadIconW", &FaultyLoadIcon, &g_loadIcon) &&
         Patch<FindResourceFn>("kernel32.dll", "FindResourceW", &FaultyFindResource, &g_findResource) &&
         Patch<GetSystemMenuFn>("user32.dll", "GetSystemMenu", &FaultyGetSystemMenu, &g_getSystemMenu) &&
+        Patch<ModuleFileNameFn>("kernel32.dll", "GetModuleFileNameW", &FaultyModuleFileName,
+                                &g_moduleFileName) &&
         Patch<EndDialogFn>("user32.dll", "EndDialog", &RecordEndDialog, &g_endDialog) &&
         Patch<WindowFn>("user32.dll", "SetFocus", &CountSetFocus, &g_setFocus) &&
         Patch<WindowFn>("user32.dll", "SetCapture", &CountSetCapture, &g_setCapture) &&

@@ -64,6 +64,9 @@ struct Faults {
     bool noSystemMenu = false;  // GetSystemMenu gives null
     INT_PTR shellResult = 42;   // what ShellExecuteW answers (32 or less: a failure)
     std::optional<DWORD> shellError = std::nullopt;  // the last error it leaves; nullopt: it sets none
+    // The last error GetModuleFileNameW leaves when the path fits, as if an earlier call had left
+    // it: Wine clears it, and Windows documents nothing of it on success. 0: what the system does.
+    DWORD staleError = 0;
     // Like the shell's security warning: before it returns, ShellExecuteW shows a modal window
     // owned by the owner it was given (beside the dialog, not over it), and while that window is
     // up it clicks install, presses Enter, clicks cancel and presses Escape on the dialog, then
