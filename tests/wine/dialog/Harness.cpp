@@ -252,7 +252,6 @@ void ShowShellWindow(HWND owner)
     empty.header.cx = 100;
     empty.header.cy = 40;
     ShellWindowRun run{MainDialog()};
-    Recorded().shellWindow.owner = owner;
     DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &empty.header, owner, &ShellWindowProc,
                             reinterpret_cast<LPARAM>(&run));
 }

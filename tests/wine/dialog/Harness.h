@@ -38,7 +38,7 @@ struct MessageBoxCall {
 
 // What the shell's own window (Faults::shellWindow) saw while it was up.
 struct ShellWindowSeen {
-    HWND window = nullptr, owner = nullptr;
+    HWND window = nullptr;
     bool focusKept = false;        // it still had the focus after the dialog repainted
     int focusCallsInRepaint = -1;  // SetFocus, SetCapture and ReleaseCapture calls of that paint
 };
