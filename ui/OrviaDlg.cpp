@@ -13,7 +13,8 @@ namespace {
 
 const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
-// ShellExecuteW reports a failure as a result of 32 or less. The Win32 error of the same meaning:
+// ShellExecuteW reports a failure as a result of 32 or less. Where the shell sets no error of its
+// own, the Win32 error of the same meaning as the result:
 // the results' meanings are those of the "Return value" table of ShellExecuteW, the errors those
 // that ShellExecuteEx sets for the same failures (its "Remarks"; both on learn.microsoft.com).
 // 2, 3, 5, 8 and 11 are already the numbers of the system's own errors.
@@ -33,13 +34,21 @@ DWORD LaunchError(INT_PTR result)
     }
 }
 
-// The system's description of `error` in the user's UI language, without its line break.
+// The system's description of `error` in the user's UI language, without its line break. Where
+// the system has no text for it, its number, in decimal and in hexadecimal.
 CString SystemMessage(DWORD error)
 {
     wchar_t* text = nullptr;
     const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
         error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (length == 0 || text == nullptr) {
+        ::LocalFree(text);
+        wchar_t number[32] = {};
+        ::wsprintfW(number, L"%lu (0x%08lX)", static_cast<unsigned long>(error),
+                    static_cast<unsigned long>(error));
+        return CString(number);
+    }
     CString message(text, static_cast<int>(length));
     ::LocalFree(text);
     int end = message.GetLength();
@@ -93,6 +102,7 @@ BOOL COrviaDlg::OnInitDialog()
 {
     CDialogEx::OnInitDialog();
 
+    PlacePromptBeforeList();
     AddAboutEntryToSystemMenu();
 
     m_stcIcon.SendMessage(STM_SETICON, reinterpret_cast<WPARAM>(m_hStaticIcon), 0);
@@ -110,6 +120,24 @@ BOOL COrviaDlg::OnInitDialog()
 
     // The dialog manager focuses the language list; the first paint moves the focus on.
     return TRUE;
+}
+
+// Screen readers name a list after the static text right before it in the window order, and the
+// template creates the list first and the prompt after it: the icon, then the prompt, go ahead of
+// the list. The keys move as before. Tab visits only the list and the two buttons, in the same
+// order. The arrow keys' group still starts at the prompt and runs through the list to the cancel
+// button: the icon, now ahead of the prompt, starts a group of its own, so it stays outside.
+void COrviaDlg::PlacePromptBeforeList()
+{
+    const HWND icon = ::GetDlgItem(m_hWnd, IDC_SETUP_ICON);
+    const HWND prompt = ::GetDlgItem(m_hWnd, IDC_PROMPT_LABEL);
+    if (icon == nullptr || prompt == nullptr) {
+        return;
+    }
+    constexpr UINT orderOnly = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    ::SetWindowPos(icon, HWND_TOP, 0, 0, 0, 0, orderOnly);
+    ::SetWindowPos(prompt, icon, 0, 0, 0, 0, orderOnly);
+    ::SetWindowLongW(icon, GWL_STYLE, ::GetWindowLongW(icon, GWL_STYLE) | WS_GROUP);
 }
 
 // The platform keeps the low four bits of a system command for itself, and the commands from
@@ -188,11 +216,20 @@ void COrviaDlg::OnBnClickedInstall()
         const CString verb(request->verb);
         const CString file(request->file);
         const CString directory(request->directory.value_or(std::u16string()));
+        // The dialog owns whatever the shell shows before it returns (a security warning, the
+        // choice of a program): those windows are modal to it, so neither button can be pressed
+        // again meanwhile, and the activation comes back to the dialog when they close.
+        // A failure's own error, where the shell sets one, says more than the result: it tells a
+        // prompt the user cancelled, which is no failure to report, from a refused access.
+        ::SetLastError(ERROR_SUCCESS);
         const HINSTANCE result =
-            ::ShellExecuteW(nullptr, verb, file, Wide(request->parameters),
+            ::ShellExecuteW(m_hWnd, verb, file, Wide(request->parameters),
                             request->directory ? directory.GetString() : nullptr, request->showCommand);
-        if (reinterpret_cast<INT_PTR>(result) <= 32) {
-            ReportLaunchFailure(directory + file, reinterpret_cast<INT_PTR>(result));
+        const DWORD error = ::GetLastError();
+        if (reinterpret_cast<INT_PTR>(result) <= 32 && error != ERROR_CANCELLED) {
+            ReportLaunchFailure(directory + file, error != ERROR_SUCCESS
+                                                      ? error
+                                                      : LaunchError(reinterpret_cast<INT_PTR>(result)));
         }
     }
 
@@ -203,11 +240,11 @@ void COrviaDlg::OnBnClickedInstall()
 // shell could not open it. The dialog ends once the user has closed it. The box disables the
 // dialog, which cancels the capture hover focus may hold (WM_CANCELMODE), so the box gets its
 // clicks.
-void COrviaDlg::ReportLaunchFailure(const CString& package, INT_PTR shellResult)
+void COrviaDlg::ReportLaunchFailure(const CString& package, DWORD error)
 {
     CString text = package;
     text += L"\r\n";
-    text += SystemMessage(LaunchError(shellResult));
+    text += SystemMessage(error);
     CString caption;
     GetWindowText(caption);
     ::MessageBoxW(m_hWnd, text, caption, MB_OK | MB_ICONERROR);

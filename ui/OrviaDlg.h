@@ -39,7 +39,8 @@ protected:
     CStatic m_stcIcon;
 
 private:
+    void PlacePromptBeforeList();
     void AddAboutEntryToSystemMenu();
     void FocusInstallButton();
-    void ReportLaunchFailure(const CString& package, INT_PTR shellResult);
+    void ReportLaunchFailure(const CString& package, DWORD error);
 };

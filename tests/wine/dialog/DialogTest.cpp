@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Harness.h"
@@ -127,15 +128,23 @@ TEST(UiLanguage, DialogSpeaksTheUserInterfaceLanguage)
 
 // ---------------------------------------------------------------------------------------------
 
+// The controls stand in this order, so that the prompt, right before the list, names it for
+// screen readers; the styles keep Tab and the arrow keys as the template's order had them (see
+// DialogKeys).
 TEST(Dialog, FirstShowsCentredWithItsIconOnlyInTheIconStatic)
 {
     RECT window{}, work{};
     HWND iconStatic = nullptr, install = nullptr;
     Shown shown;
     LRESULT staticIcon = 0, bigIcon = 1, smallIcon = 1, dragIcon = 0;
+    std::vector<std::pair<int, LONG>> order;  // id and keyboard styles of each control
     const Outcome outcome = RunDialog({
         Do([&](HWND dialog) {
             shown = Read(dialog);
+            for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                order.emplace_back(GetDlgCtrlID(child),
+                                   GetWindowLongW(child, GWL_STYLE) & (WS_GROUP | WS_TABSTOP));
+            }
             install = GetDlgItem(dialog, IDC_INSTALL_BUTTON);
             iconStatic = GetDlgItem(dialog, IDC_SETUP_ICON);
             staticIcon = SendMessageW(iconStatic, STM_GETICON, 0, 0);
@@ -159,6 +168,11 @@ TEST(Dialog, FirstShowsCentredWithItsIconOnlyInTheIconStatic)
     EXPECT_EQ(bigIcon, 0);
     EXPECT_EQ(smallIcon, 0);
     EXPECT_EQ(reinterpret_cast<HICON>(dragIcon), DialogIcon());
+    const std::vector<std::pair<int, LONG>> wantedOrder{
+        {IDC_SETUP_ICON, WS_GROUP},       {IDC_PROMPT_LABEL, WS_GROUP},    {IDC_LANGUAGE_COMBO, WS_TABSTOP},
+        {IDC_INSTALL_BUTTON, WS_TABSTOP}, {IDC_CANCEL_BUTTON, WS_TABSTOP},
+    };
+    EXPECT_EQ(order, wantedOrder);
     const int spareX = (work.right - work.left) - (window.right - window.left);
     const int spareY = (work.bottom - work.top) - (window.bottom - window.top);
     EXPECT_NEAR(window.left - work.left, spareX / 2, 1);
@@ -211,24 +225,31 @@ TEST(Dialog, EveryEndingCancels)
 }
 
 // The one launch carries exactly the request for the selected language: Dansk launches as
-// English does, and the directory is the program's folder. CTest also runs this from a folder
-// whose path is longer than MAX_PATH, which the folder name must survive.
+// English does, and the directory is the program's folder; the dialog owns what the shell shows
+// and ends once. With Suomi the shell shows a modal window of its own (a security warning)
+// before it returns: the user's clicks and keys on the dialog meanwhile launch nothing more and
+// do not end it, and its repaint leaves the shell's window the focus. CTest also runs this from
+// a folder whose path is longer than MAX_PATH, which the folder name must survive.
 TEST(Dialog, InstallLaunchesThePackageForTheSelectedLanguage)
 {
     struct Choice {
         std::u16string_view displayName;
         const wchar_t* transform;
+        bool shellWindow;
     };
     const Choice choices[] = {
-        {u"English", L""},
-        {u"Deutsch", L"Transforms=Transforms\\de.mst"},
-        {u"Suomi", L"Transforms=Transforms\\fi-FI.mst"},
-        {u"Dansk", L""},
+        {u"English", L"", false},
+        {u"Deutsch", L"Transforms=Transforms\\de.mst", false},
+        {u"Suomi", L"Transforms=Transforms\\fi-FI.mst", true},
+        {u"Dansk", L"", false},
     };
     for (const Choice& choice : choices) {
         SCOPED_TRACE(testing::Message() << Wide(choice.displayName));
+        Injected().shellWindow = choice.shellWindow;
+        HWND shown = nullptr;
         const Outcome outcome = RunDialog({
             Do([&](HWND dialog) {
+                shown = dialog;
                 const HWND combo = GetDlgItem(dialog, IDC_LANGUAGE_COMBO);
                 const std::wstring name = Wide(choice.displayName);
                 const LRESULT index = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
@@ -237,10 +258,19 @@ TEST(Dialog, InstallLaunchesThePackageForTheSelectedLanguage)
             }),
             Do([](HWND dialog) { ClickAt(CenterOf(GetDlgItem(dialog, IDC_INSTALL_BUTTON))); }),
         });
+        Injected().shellWindow = false;
         EXPECT_EQ(outcome.result, IDCANCEL);
+        const std::vector<HWND>& ended = Recorded().endedDialogs;
+        EXPECT_EQ(std::count(ended.begin(), ended.end(), shown), 1);
+        if (choice.shellWindow) {
+            const ShellWindowSeen& seen = Recorded().shellWindow;
+            EXPECT_NE(seen.window, nullptr);
+            EXPECT_TRUE(seen.focusKept);
+            EXPECT_EQ(seen.focusCallsInRepaint, 0);
+        }
         ASSERT_EQ(outcome.launches.size(), 1u);
         const ShellCall& launch = outcome.launches[0];
-        EXPECT_EQ(launch.owner, nullptr);
+        EXPECT_EQ(launch.owner, shown);
         EXPECT_EQ(launch.verb, std::wstring(L""));
         EXPECT_EQ(launch.file, std::wstring(L"Quillmere_Business.msi"));
         EXPECT_EQ(launch.parameters, choice.transform + PackageProperty());

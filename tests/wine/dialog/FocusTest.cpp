@@ -320,7 +320,10 @@ TEST(EnterKey, LeavesAnOpenDropDownListOpen)
     EXPECT_EQ(outcome.launches.size(), 0u);
 }
 
-// Other keys take the ordinary dialog handling.
+// Other keys take the ordinary dialog handling, from each control as in the template's order:
+// Tab and Shift+Tab go round the list and the two buttons; the list's arrows move its selection;
+// the buttons' arrows move through the group that starts at the prompt, which Down and Right
+// from cancel reach.
 TEST(DialogKeys, TabArrowsAndEscapeBehaveAsInAnyDialog)
 {
     struct Case {
@@ -331,12 +334,26 @@ TEST(DialogKeys, TabArrowsAndEscapeBehaveAsInAnyDialog)
         int focusAfter;
         int selectionMove;  // change of the list's selected index
     };
+    constexpr int kList = IDC_LANGUAGE_COMBO, kInstall = IDC_INSTALL_BUTTON, kCancel = IDC_CANCEL_BUTTON;
     const Case cases[] = {
-        {"Tab from install", IDC_INSTALL_BUTTON, VK_TAB, {}, IDC_CANCEL_BUTTON, 0},
-        {"Tab from cancel", IDC_CANCEL_BUTTON, VK_TAB, {}, IDC_LANGUAGE_COMBO, 0},
-        {"Shift+Tab from install", IDC_INSTALL_BUTTON, VK_TAB, {VK_SHIFT}, IDC_LANGUAGE_COMBO, 0},
-        {"Down in the list", IDC_LANGUAGE_COMBO, VK_DOWN, {}, IDC_LANGUAGE_COMBO, 1},
-        {"Up in the list", IDC_LANGUAGE_COMBO, VK_UP, {}, IDC_LANGUAGE_COMBO, -1},
+        {"Tab from the list", kList, VK_TAB, {}, kInstall, 0},
+        {"Shift+Tab from the list", kList, VK_TAB, {VK_SHIFT}, kCancel, 0},
+        {"Up in the list", kList, VK_UP, {}, kList, -1},
+        {"Down in the list", kList, VK_DOWN, {}, kList, 1},
+        {"Left in the list", kList, VK_LEFT, {}, kList, -1},
+        {"Right in the list", kList, VK_RIGHT, {}, kList, 1},
+        {"Tab from install", kInstall, VK_TAB, {}, kCancel, 0},
+        {"Shift+Tab from install", kInstall, VK_TAB, {VK_SHIFT}, kList, 0},
+        {"Up from install", kInstall, VK_UP, {}, kList, 0},
+        {"Down from install", kInstall, VK_DOWN, {}, kCancel, 0},
+        {"Left from install", kInstall, VK_LEFT, {}, kList, 0},
+        {"Right from install", kInstall, VK_RIGHT, {}, kCancel, 0},
+        {"Tab from cancel", kCancel, VK_TAB, {}, kList, 0},
+        {"Shift+Tab from cancel", kCancel, VK_TAB, {VK_SHIFT}, kInstall, 0},
+        {"Up from cancel", kCancel, VK_UP, {}, kInstall, 0},
+        {"Down from cancel", kCancel, VK_DOWN, {}, IDC_PROMPT_LABEL, 0},
+        {"Left from cancel", kCancel, VK_LEFT, {}, kInstall, 0},
+        {"Right from cancel", kCancel, VK_RIGHT, {}, IDC_PROMPT_LABEL, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

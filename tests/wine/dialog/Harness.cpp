@@ -22,11 +22,54 @@ std::optional<std::wstring> Copy(LPCWSTR text)
     return text ? std::optional<std::wstring>(text) : std::nullopt;
 }
 
+void ShowShellWindow(HWND owner);
+bool g_inShellWindow = false;
+
 HINSTANCE WINAPI RecordShellExecute(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
                                     LPCWSTR directory, INT show)
 {
     Recorded().launches.push_back({owner, Copy(verb), Copy(file), Copy(parameters), Copy(directory), show});
-    return reinterpret_cast<HINSTANCE>(Injected().shellResult);
+    const Faults& faults = Injected();
+    if (faults.shellWindow && !g_inShellWindow) {
+        g_inShellWindow = true;
+        ShowShellWindow(owner);
+        g_inShellWindow = false;
+    }
+    if (faults.shellError) {
+        SetLastError(*faults.shellError);
+    }
+    return reinterpret_cast<HINSTANCE>(faults.shellResult);
+}
+
+using EndDialogFn = BOOL(WINAPI*)(HWND, INT_PTR);
+using WindowFn = HWND(WINAPI*)(HWND);
+using ReleaseCaptureFn = BOOL(WINAPI*)();
+EndDialogFn g_endDialog = nullptr;
+WindowFn g_setFocus = nullptr, g_setCapture = nullptr;
+ReleaseCaptureFn g_releaseCapture = nullptr;
+
+BOOL WINAPI RecordEndDialog(HWND window, INT_PTR result)
+{
+    Recorded().endedDialogs.push_back(window);
+    return g_endDialog(window, result);
+}
+
+HWND WINAPI CountSetFocus(HWND window)
+{
+    ++Recorded().focusCalls;
+    return g_setFocus(window);
+}
+
+HWND WINAPI CountSetCapture(HWND window)
+{
+    ++Recorded().focusCalls;
+    return g_setCapture(window);
+}
+
+BOOL WINAPI CountReleaseCapture()
+{
+    ++Recorded().focusCalls;
+    return g_releaseCapture();
 }
 
 using MessageBoxFn = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
@@ -85,6 +128,18 @@ HMENU WINAPI FaultyGetSystemMenu(HWND window, BOOL revert)
     return Injected().noSystemMenu ? nullptr : g_getSystemMenu(window, revert);
 }
 
+using ModuleFileNameFn = DWORD(WINAPI*)(HMODULE, LPWSTR, DWORD);
+ModuleFileNameFn g_moduleFileName = nullptr;
+
+DWORD WINAPI FaultyModuleFileName(HMODULE module, LPWSTR buffer, DWORD size)
+{
+    const DWORD copied = g_moduleFileName(module, buffer, size);
+    if (Injected().staleError != 0 && copied < size) {
+        SetLastError(Injected().staleError);
+    }
+    return copied;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Stepping.
 
@@ -141,6 +196,64 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
         Abort(dialog);
         player->next = player->steps->size();
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The shell's own window: a modal dialog without controls, owned by the launch's owner and
+// driven by its own timer, since the harness's steps wait while it is up.
+
+struct ShellWindowRun {
+    HWND dialog;
+    int tick = 0;
+};
+
+INT_PTR CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM, LPARAM lParam)
+{
+    auto* run = reinterpret_cast<ShellWindowRun*>(GetWindowLongPtrW(window, DWLP_USER));
+    ShellWindowSeen& seen = Recorded().shellWindow;
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        seen.window = window;
+        SetWindowPos(window, nullptr, 0, 0, 200, 100, SWP_NOZORDER | SWP_NOACTIVATE);  // clear of the dialog
+        SetTimer(window, 1, kTickMs, nullptr);
+        return TRUE;
+    case WM_TIMER: {
+        const HWND dialog = run->dialog;
+        switch (run->tick++) {  // odd ticks let the input of the even ones arrive
+        case 0: ClickAt(CenterOf(GetDlgItem(dialog, IDC_INSTALL_BUTTON))); break;
+        case 2: PressKey(VK_RETURN); break;
+        case 4: ClickAt(CenterOf(GetDlgItem(dialog, IDC_CANCEL_BUTTON))); break;
+        case 6: PressKey(VK_ESCAPE); break;
+        case 8:
+            seen.focusCallsInRepaint = FocusCallsDuring([dialog] { Repaint(dialog); });
+            seen.focusKept = GetFocus() == window;
+            break;
+        case 10:
+            KillTimer(window, 1);
+            EndDialog(window, 0);
+            break;
+        default: break;
+        }
+        return TRUE;
+    }
+    case WM_COMMAND: return TRUE;  // Enter and Escape leave it open
+    default: return FALSE;
+    }
+}
+
+void ShowShellWindow(HWND owner)
+{
+    struct alignas(DWORD) {
+        DLGTEMPLATE header;
+        WORD menu, windowClass, title;
+    } empty{};
+    empty.header.style = WS_POPUP | WS_CAPTION | WS_VISIBLE | DS_MODALFRAME;
+    empty.header.cx = 100;
+    empty.header.cy = 40;
+    ShellWindowRun run{MainDialog()};
+    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &empty.header, owner, &ShellWindowProc,
+                            reinterpret_cast<LPARAM>(&run));
 }
 
 // Messages and input left over from a run (key releases, moves) are not for the next one.
@@ -219,7 +332,13 @@ bool InstallRecorders()
         Patch<MessageBoxFn>("user32.dll", "MessageBoxW", &RecordMessageBox, &g_messageBox) &&
         Patch<LoadIconFn>("user32.dll", "LoadIconW", &FaultyLoadIcon, &g_loadIcon) &&
         Patch<FindResourceFn>("kernel32.dll", "FindResourceW", &FaultyFindResource, &g_findResource) &&
-        Patch<GetSystemMenuFn>("user32.dll", "GetSystemMenu", &FaultyGetSystemMenu, &g_getSystemMenu);
+        Patch<GetSystemMenuFn>("user32.dll", "GetSystemMenu", &FaultyGetSystemMenu, &g_getSystemMenu) &&
+        Patch<ModuleFileNameFn>("kernel32.dll", "GetModuleFileNameW", &FaultyModuleFileName,
+                                &g_moduleFileName) &&
+        Patch<EndDialogFn>("user32.dll", "EndDialog", &RecordEndDialog, &g_endDialog) &&
+        Patch<WindowFn>("user32.dll", "SetFocus", &CountSetFocus, &g_setFocus) &&
+        Patch<WindowFn>("user32.dll", "SetCapture", &CountSetCapture, &g_setCapture) &&
+        Patch<ReleaseCaptureFn>("user32.dll", "ReleaseCapture", &CountReleaseCapture, &g_releaseCapture);
     return installed;
 }
 
@@ -246,6 +365,13 @@ BOOL RunInitInstance(const std::vector<Step>& steps, Outcome* outcome)
     });
     outcome->mainWindowLeft = mainWindowLeft;
     return result;
+}
+
+int FocusCallsDuring(const std::function<void()>& action)
+{
+    const int before = Recorded().focusCalls;
+    action();
+    return Recorded().focusCalls - before;
 }
 
 Step Idle(int ticks)

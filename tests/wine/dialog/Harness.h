@@ -1,8 +1,8 @@
 // Runs the language-selection dialog inside the test process and drives it from within its own
 // modal loop: a thread timer runs one step per tick, and ticks only come when the queue holds
 // no input, paint or posted message, so every step sees the effects of the one before.
-// Shell launches, help requests, icon drawing and message boxes are recorded by patching the test
-// program's own imports of ShellExecuteW, WinHelpW, DrawIcon and MessageBoxW.
+// Shell launches, help requests, icon drawing, message boxes, dialog endings and the calls that
+// move the focus or the capture are recorded by patching the test program's own imports.
 #pragma once
 
 #include <windows.h>
@@ -36,12 +36,22 @@ struct MessageBoxCall {
     UINT type;
 };
 
+// What the shell's own window (Faults::shellWindow) saw while it was up.
+struct ShellWindowSeen {
+    HWND window = nullptr;
+    bool focusKept = false;        // it still had the focus after the dialog repainted
+    int focusCallsInRepaint = -1;  // SetFocus, SetCapture and ReleaseCapture calls of that paint
+};
+
 // Everything the patched imports saw since the last Reset.
 struct Recorder {
     std::vector<ShellCall> launches;
     std::vector<HelpCall> help;
     std::vector<IconDrawing> icons;
     std::vector<MessageBoxCall> messageBoxes;  // shown as well
+    std::vector<HWND> endedDialogs;            // EndDialog's window, once per call
+    int focusCalls = 0;                        // SetFocus, SetCapture and ReleaseCapture, by anyone
+    ShellWindowSeen shellWindow;
     void Reset() { *this = Recorder{}; }
 };
 Recorder& Recorded();
@@ -53,6 +63,15 @@ struct Faults {
     bool noAboutText = false;   // the string block of the About entry's text is not found
     bool noSystemMenu = false;  // GetSystemMenu gives null
     INT_PTR shellResult = 42;   // what ShellExecuteW answers (32 or less: a failure)
+    std::optional<DWORD> shellError = std::nullopt;  // the last error it leaves; nullopt: it sets none
+    // The last error GetModuleFileNameW leaves when the path fits, as if an earlier call had left
+    // it: Wine clears it, and Windows documents nothing of it on success. 0: what the system does.
+    DWORD staleError = 0;
+    // Like the shell's security warning: before it returns, ShellExecuteW shows a modal window
+    // owned by the owner it was given (beside the dialog, not over it), and while that window is
+    // up it clicks install, presses Enter, clicks cancel and presses Escape on the dialog, then
+    // repaints the dialog, recording what it saw in Recorded().shellWindow.
+    bool shellWindow = false;
 };
 Faults& Injected();
 
@@ -89,6 +108,9 @@ void MovePointer(POINT screen);
 void PressKey(WORD key, std::initializer_list<WORD> modifiers = {}, DWORD keyFlags = 0);
 void ClickAt(POINT screen);
 void SendMouseButton(DWORD flags);  // MOUSEEVENTF_LEFTDOWN or MOUSEEVENTF_LEFTUP where the pointer is
+
+// The focus and capture calls `action` made.
+int FocusCallsDuring(const std::function<void()>& action);
 
 // Window helpers.
 std::wstring WindowText(HWND window);
