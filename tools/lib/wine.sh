@@ -132,7 +132,8 @@ orvia_wine_session() {
             continue
         fi
         ORVIA_SESSION_PREFIXES+=("$WINEPREFIX")
-        /usr/lib/wine/wineserver -p >/dev/null 2>&1 </dev/null
+        # Exit code 2: one runs already (the session of a tools/test that started this tool).
+        /usr/lib/wine/wineserver -p >/dev/null 2>&1 </dev/null || true
     done
     orvia_use_prefix "${kinds[0]}"
 }
