@@ -139,7 +139,9 @@ orvia_wine_session() {
 }
 
 # Runs a tiny 32-bit console program under the 32-bit loader in the KIND prefix, with a time
-# limit; kernels without 32-bit (IA32) emulation fail at once ("Exec format error").
+# limit; kernels without 32-bit (IA32) emulation fail at once ("Exec format error"). Such a
+# kernel was built without CONFIG_IA32_EMULATION or booted with ia32_emulation=0 (it may log
+# "IA-32 emulation off"); 32-bit Wine does not run under qemu-user either.
 orvia_x86_runnable() {
     local kind=${1:-win64} dir=$ORVIA_ROOT/build/x86-probe rc=0 saved=${WINEPREFIX:-}
     ORVIA_X86_REASON=""
