@@ -16,7 +16,8 @@
 # Wine and is ignored: the tools never delete, write into or change a folder they did not make. A
 # prefix they made carries the file .orvia-stamp; a folder that exists, is not empty and has no
 # stamp is refused with a one-line message instead of being made again. Wine's menu builder is
-# switched off, so that no menu entry or file association lands in the user's home folder.
+# switched off and the profile's folders are the prefix's own, so that no menu entry, file
+# association or document lands in the user's home folder.
 
 ORVIA_ROOT=${ORVIA_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 ORVIA_WINE64=/usr/lib/wine/wine64
@@ -103,6 +104,13 @@ orvia_prepare_prefix() {  # orvia_prepare_prefix [KIND]
         echo "Preparing the $kind Wine prefix failed: wineboot did not make it (see $log)." >&2
         return 1
     fi
+    # Wine links the profile's Desktop, Documents, Downloads, Music, Pictures and Videos to the
+    # user's home folder; folders of the prefix take their place, so that nothing run here writes
+    # into the home folder.
+    local link
+    for link in "$WINEPREFIX"/drive_c/users/*/*; do
+        if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi
+    done
     # Without a window manager every hidden window costs 2 s unless Wine manages none.
     "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
