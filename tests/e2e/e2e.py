@@ -111,7 +111,8 @@ def require_tools_prefix(env):
     the prefix's registry, and a WINEPREFIX of the user's own must never be touched."""
     prefix = env.get("WINEPREFIX")
     if "DISPLAY" not in env or not prefix or not (Path(prefix) / ".orvia-stamp").is_file():
-        raise SystemExit("run through tools/test (needs DISPLAY and a WINEPREFIX that tools/lib/wine.sh made)")
+        raise SystemExit("run through tools/test (needs DISPLAY and a WINEPREFIX that tools/lib/wine.sh "
+                         "made)")
 
 
 def msi_handler_registration(command):
