@@ -106,6 +106,15 @@ def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
 
 
+def require_tools_prefix(env):
+    """Stops unless DISPLAY and WINEPREFIX come from a Wine session of the tools: the tests change
+    the prefix's registry, and a WINEPREFIX of the user's own must never be touched."""
+    prefix = env.get("WINEPREFIX")
+    if "DISPLAY" not in env or not prefix or not (Path(prefix) / ".orvia-stamp").is_file():
+        raise SystemExit("run through tools/test (needs DISPLAY and a WINEPREFIX that tools/lib/wine.sh "
+                         "made)")
+
+
 def msi_handler_registration(command):
     """The reg commands that make `command` the handler of .msi files, as Windows registers it."""
     return (["reg", "add", "HKLM\\Software\\Classes\\.msi", "/ve", "/d", "Msi.Package", "/f"],
@@ -159,8 +168,7 @@ class Session:
             self.env.pop(name, None)
         self.env.setdefault("WINEDEBUG", "-all")
         self.env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
-        if "WINEPREFIX" not in self.env or "DISPLAY" not in self.env:
-            raise SystemExit("run through tools/test (needs WINEPREFIX and DISPLAY)")
+        require_tools_prefix(self.env)
 
     # --- running Wine programs, output to files -----------------------------------------------
 

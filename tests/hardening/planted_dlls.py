@@ -45,7 +45,7 @@ sys.path.insert(0, str(ROOT / "tools" / "lib"))
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import xwatch  # noqa: E402
 from e2e import (EXIT_ENTER, MSIEXEC_COMMAND, PACKAGE, msi_handler_registration,  # noqa: E402
-                 recorder_command, windows_path)
+                 recorder_command, require_tools_prefix, windows_path)
 
 # Names planted in download folders against installers, and DLLs that the common controls, the
 # theme engine and the shell load on demand, beyond those the program loads first itself.
@@ -172,6 +172,7 @@ def main():
         parser.add_argument(option, required=True)
     parser.add_argument("--wine", default="/usr/lib/wine/wine64", help="the Wine loader for the programs")
     ARGS = parser.parse_args()
+    require_tools_prefix(os.environ)
     ARGS.probe = str(Path(ARGS.probe).resolve())  # run from the work folder
     ARGS.remote_load = str(Path(ARGS.remote_load).resolve())
     work = Path(ARGS.work).resolve()
