@@ -101,7 +101,7 @@ orvia_x86_vm_initramfs() {  # orvia_x86_vm_initramfs OUT
     return $rc
 }
 
-# kvm when /dev/kvm boots the RAM disk to its first line within 60 s, else tcg. /dev/kvm can be
+# kvm when /dev/kvm boots the RAM disk to its first line within 30 s, else tcg. /dev/kvm can be
 # present and still hang a machine in its firmware (no virtualisation on the CPU); the answer is
 # kept per host kernel, emulator, guest kernel and tests/vm/init.
 orvia_x86_vm_accel() {
@@ -114,7 +114,7 @@ orvia_x86_vm_accel() {
     if [ "$(head -n1 "$file" 2>/dev/null)" = "$key" ]; then
         sed -n 2p "$file"; return
     fi
-    timeout 60 qemu-system-x86_64 -accel kvm -cpu host -m 256 -kernel "$ORVIA_X86_VM_KERNEL" \
+    timeout 30 qemu-system-x86_64 -accel kvm -cpu host -m 256 -kernel "$ORVIA_X86_VM_KERNEL" \
         -initrd "$ORVIA_X86_VM_DIR/initramfs.cpio" -append "console=ttyS0 quiet panic=-1 orvia_probe" \
         -display none -monitor none -nic none -no-reboot -serial "file:$ORVIA_X86_VM_DIR/kvm-probe.log" \
         </dev/null >/dev/null 2>&1
@@ -139,15 +139,18 @@ orvia_x86_vm_run() {
     mkdir -p "$share/cache"
     rm -rf "$share/out" "$console"
     mkdir -p "$share/out"
-    if ! /usr/bin/python3 "$ORVIA_ROOT/tests/vm/smoke.py" plan "$ORVIA_ROOT/build/x86-tests" "$share/out/plan.json" \
-        >"$dir/plan.log" 2>&1; then
+    if ! /usr/bin/python3 "$ORVIA_ROOT/tests/vm/smoke.py" plan "$ORVIA_ROOT/build/x86-tests" \
+        "$share/out/plan.json" >"$dir/plan.log" 2>&1; then
         ORVIA_X86_VM_REASON="no plan for the smoke cases: $(tail -n1 "$dir/plan.log")"
         return 1
     fi
     ORVIA_X86_VM_TOTAL=$(/usr/bin/python3 -c 'import json,sys; print(len(json.load(open(sys.argv[1]))))' \
         "$share/out/plan.json")
-    if ! orvia_x86_vm_startable || ! orvia_x86_vm_initramfs "$dir/initramfs.cpio" >"$dir/initramfs.log" 2>&1; then
-        ORVIA_X86_VM_REASON=${ORVIA_X86_VM_REASON:-"the RAM disk could not be made: $(cat "$dir/initramfs.log")"}
+    if ! orvia_x86_vm_startable; then
+        return 1
+    fi
+    if ! orvia_x86_vm_initramfs "$dir/initramfs.cpio" >"$dir/initramfs.log" 2>&1; then
+        ORVIA_X86_VM_REASON="the RAM disk could not be made: $(cat "$dir/initramfs.log")"
         return 1
     fi
     accel=$(orvia_x86_vm_accel)
