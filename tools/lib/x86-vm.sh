@@ -12,14 +12,14 @@
 # read-only over virtio-9p under a writable layer in memory and runs tests/vm/guest there; it
 # writes to build/x86-vm/guest (the results in out/, the WoW64 prefix it made in cache/, kept for
 # the next run). The cases are the table of tests/vm/smoke.py. Hardware virtualisation is used
-# when /dev/kvm boots a machine (asked once per host kernel and emulator), else QEMU's own
+# when /dev/kvm boots a machine (asked once per host kernel, emulator and RAM disk), else QEMU's own
 # emulation, which runs Wine 10 to 30 times slower. The guest's console is in
 # build/x86-vm/console.log.
 
 ORVIA_ROOT=${ORVIA_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 ORVIA_X86_VM_PACKAGES=(qemu-system-x86 linux-image-amd64 busybox-static)
 ORVIA_X86_VM_DIR=$ORVIA_ROOT/build/x86-vm
-# The whole run: boot, the prefix (made in about 5 min without the cache) and the cases.
+# The whole run: boot, the prefix (made in 6 to 7 min without the cache) and the cases.
 ORVIA_X86_VM_TIMEOUT=${ORVIA_X86_VM_TIMEOUT:-3000}
 ORVIA_X86_VM_MODULES=(virtio_pci 9pnet_virtio 9p overlay)
 
