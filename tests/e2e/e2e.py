@@ -9,7 +9,8 @@ presses and clicks) and then checks what the shell was asked to start, from whic
 the process's exit code.
 
 Groups (one CTest test each):
-  languages  every Windows UI language Wine can present among the program's, and the fallbacks
+  languages  the 50 UI languages of LOCALES (each LANG Wine turns into one of the program's or a
+             fallback), read back from the live dialog
   endings    every way the dialog ends, the current directory, changed selections, hover, About,
              a refused launch
   installer  a real package built with wixl, installed by Wine's msiexec through the shell

@@ -59,7 +59,7 @@ orvia_x86_vm_startable() {
         ORVIA_X86_VM_REASON="qemu-system-x86_64 does not start"
     elif ! orvia_x86_vm_kernel; then
         ORVIA_X86_VM_REASON="no readable /boot/vmlinuz-*-amd64 with its modules in /lib/modules"
-    elif [ ! -x /bin/busybox ] || ! /bin/busybox --list 2>/dev/null | grep -qx cpio; then
+    elif [ ! -x /bin/busybox ] || ! /bin/busybox --list 2>/dev/null | grep -x cpio >/dev/null; then
         ORVIA_X86_VM_REASON="/bin/busybox (busybox-static) is missing or has no cpio"
     fi
     [ -z "$ORVIA_X86_VM_REASON" ]
