@@ -27,8 +27,8 @@ CASES = [
      "and the folder's PACKAGENAMEUID", "e2e_languages", ["--only", "de_DE"]),
     ("package missing: the error box over the dialog, in German", "e2e_endings",
      ["--only", "package missing, in German"]),
-    ("DLLs planted beside Setup.exe are not loaded while it starts and launches the package; its "
-     "language library is", "orvia_planted_dlls", []),
+    ("DLLs planted beside Setup.exe are not loaded while it starts and launches the package, nor by "
+     "a bare-name load inside it afterwards; its language library is", "orvia_planted_dlls", []),
     ("the start-up's DLL search restriction: a DLL beside the program no longer answers its bare name",
      "orvia_dll_search_tests", []),
 ]
